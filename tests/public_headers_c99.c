@@ -1,13 +1,21 @@
 /* Compiles every public header as strict C99: the headers are the contract
  * that a C host program sees. */
 #include "IBIS_AMI_tree.h"
+#include "Nerova_AMI_Model.h"
+#include "ami_complex.h"
 #include "ami_export.h"
+#include "ami_fir.h"
+#include "ami_tx_ffe.h"
+#include "dorvex8_tx.h"
+#include "ibis_ami_model.h"
 
 int public_headers_c99_anchor(void);
 int public_headers_c99_anchor(void)
 {
-    AmiTree tree = {"Root", 0, 0};
+    TxInstance tx = {0};
+    Complex c = {0.0, 0.0};
     AmiToken token = {0, 0};
     (void)token;
-    return tree.count + AMI_TREE;
+    (void)c;
+    return tx.tree.count + AMI_TREE;
 }

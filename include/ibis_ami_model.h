@@ -1,0 +1,33 @@
+/* The three IBIS-AMI entry points through which a channel simulator drives a
+ * model; both models export them under these names. */
+#ifndef IBIS_AMI_MODEL_H
+#define IBIS_AMI_MODEL_H
+
+#include "ami_export.h"
+
+AMI_BEGIN_C
+
+/* Creates a model instance, binds `AMI_parameters_in` (null or a parameter
+ * string), and equalizes the impulse matrix in place: `aggressors` + 1 columns
+ * of `row_size` samples, one after the other, spaced `sample_interval`
+ * seconds, for a bit time of `bit_time` seconds. Stores the instance through
+ * `AMI_memory_handle` (required), the output parameter string through
+ * `AMI_parameters_out` and the message string through `msg` (either may be
+ * null). The texts belong to the instance. Returns 1 on success, 0 when the
+ * model cannot work with the given timing. */
+AMI_EXPORT long AMI_Init(double *impulse_matrix, long row_size, long aggressors, double sample_interval,
+                         double bit_time, char *AMI_parameters_in, char **AMI_parameters_out,
+                         void **AMI_memory_handle, char **msg);
+
+/* Processes the next `wave_size` samples of the waveform in place, carrying
+ * the filters' history from the previous call. A model with clock recovery
+ * writes clock times to `clock_times`. Returns 1. */
+AMI_EXPORT long AMI_GetWave(double *wave, long wave_size, double *clock_times, char **AMI_parameters_out,
+                            void *AMI_memory);
+
+/* Releases the instance and every text it handed out. Returns 1. */
+AMI_EXPORT long AMI_Close(void *AMI_memory);
+
+AMI_END_C
+
+#endif /* IBIS_AMI_MODEL_H */
