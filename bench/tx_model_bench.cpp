@@ -1,6 +1,7 @@
 // Transmitter model throughput: AMI_GetWave at 32 samples per bit in blocks of
 // 1024 and 65536 samples, and AMI_Init on a 16384-sample, 3-column matrix.
 #include "dorvex8_tx.h"
+#include "test_signals.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,17 +14,6 @@ namespace {
 constexpr double kSampleInterval = 1e-11;
 constexpr double kBitTime = 3.2e-10; // 32 samples per bit
 
-std::vector<double> noise(size_t count)
-{
-    std::vector<double> samples(count);
-    uint32_t seed = 1;
-    for (double &s : samples) {
-        seed = seed * 1664525u + 1013904223u;
-        s = static_cast<double>(seed >> 8) / (1u << 24) - 0.5;
-    }
-    return samples;
-}
-
 bool all_finite(const std::vector<double> &samples)
 {
     for (double s : samples)
@@ -35,8 +25,7 @@ bool all_finite(const std::vector<double> &samples)
 void GetWave(benchmark::State &state)
 {
     const long block = state.range(0);
-    std::vector<double> impulse(256, 0.0);
-    impulse[0] = 1.0;
+    std::vector<double> impulse = unit_impulse(256);
     char *parameters = nullptr;
     char *message = nullptr;
     void *instance = nullptr;
@@ -44,7 +33,7 @@ void GetWave(benchmark::State &state)
     AMI_Init(impulse.data(), 256, 0, kSampleInterval, kBitTime, settings, &parameters, &instance, &message);
     // The waveform stays bounded: the filters' gain is below 2, and each pass
     // starts again from the same noise.
-    const std::vector<double> source = noise(static_cast<size_t>(block));
+    const std::vector<double> source = noise(static_cast<size_t>(block), 1);
     std::vector<double> wave = source;
     for (auto _ : state) {
         state.PauseTiming();
@@ -63,7 +52,7 @@ BENCHMARK(GetWave)->Arg(1024)->Arg(65536);
 void Init(benchmark::State &state)
 {
     const long rows = 16384;
-    const std::vector<double> source = noise(3 * rows);
+    const std::vector<double> source = noise(3 * rows, 1);
     std::vector<double> matrix;
     for (auto _ : state) {
         state.PauseTiming();

@@ -43,46 +43,49 @@ namespace {
 
 void append_tree(ami::TextBuffer &out, const AmiTree &tree);
 
+// "(name " before an item's value.
+void open_item(ami::TextBuffer &out, const char *name)
+{
+    out.append("(");
+    out.append(name);
+    out.append(" ");
+}
+
+// "(name value)" with the value formatted by `format`.
+template <typename Value> void append_scalar(ami::TextBuffer &out, const char *name, const char *format, Value value)
+{
+    open_item(out, name);
+    out.append_number(format, value);
+    out.append(")");
+}
+
 // "(name value)" for the scalar codes, "(name \"text\")" for a string.
 void append_entry(ami::TextBuffer &out, const AmiEntry &entry)
 {
     const char *name = entry.name ? entry.name : "";
-    auto open_item = [&] {
-        out.append("(");
-        out.append(name);
-        out.append(" ");
-    };
     switch (entry.type) {
     case AMI_DOUBLE:
-        open_item();
-        out.append_number("%g", entry.value.d);
-        out.append(")");
+        append_scalar(out, name, "%g", entry.value.d);
         break;
     case AMI_LONG:
-        open_item();
-        out.append_number("%ld", entry.value.l);
-        out.append(")");
+        append_scalar(out, name, "%ld", entry.value.l);
         break;
     case AMI_INT:
-        open_item();
-        out.append_number("%d", entry.value.i);
-        out.append(")");
+        append_scalar(out, name, "%d", entry.value.i);
         break;
     case AMI_SHORT:
-        open_item();
-        out.append_number("%hd", entry.value.s);
-        out.append(")");
+        append_scalar(out, name, "%hd", entry.value.s);
         break;
     case AMI_CHAR:
         // A null character would end the text mid-item; it is written as no
         // character at all.
-        open_item();
+        open_item(out, name);
         if (entry.value.c != '\0')
             out.append({&entry.value.c, 1});
         out.append(")");
         break;
     case AMI_STRING:
-        open_item();
+        open_item(out, name);
         out.append("\"");
         if (entry.value.str)
             out.append(entry.value.str);

@@ -4,15 +4,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
+#include <limits>
 #include <cstdlib>
 
 namespace ami {
 namespace {
 
-// Reads an integer in the "%i" syntax and clamps it to [low, high], so that
-// both widths agree and an overflow never wraps around.
-bool scan_integer(const char *text, long long low, long long high, long long *value)
+// Reads an integer in the "%i" syntax and clamps it to the range of T, so
+// that both widths agree and an overflow never wraps around.
+template <typename T> bool scan_integer(const char *text, T *value)
 {
     char *end = nullptr;
     const int saved_errno = errno;
@@ -20,7 +20,9 @@ bool scan_integer(const char *text, long long low, long long high, long long *va
     errno = saved_errno;
     if (end == text)
         return false;
-    *value = std::clamp(number, low, high);
+    const long long low = std::numeric_limits<T>::min();
+    const long long high = std::numeric_limits<T>::max();
+    *value = static_cast<T>(std::clamp(number, low, high));
     return true;
 }
 
@@ -44,29 +46,17 @@ bool scan_double(const char *text, double *value)
 
 bool scan_long(const char *text, long *value)
 {
-    long long number = 0;
-    if (!scan_integer(text, LONG_MIN, LONG_MAX, &number))
-        return false;
-    *value = static_cast<long>(number);
-    return true;
+    return scan_integer(text, value);
 }
 
 bool scan_int(const char *text, int *value)
 {
-    long long number = 0;
-    if (!scan_integer(text, INT_MIN, INT_MAX, &number))
-        return false;
-    *value = static_cast<int>(number);
-    return true;
+    return scan_integer(text, value);
 }
 
 bool scan_short(const char *text, short *value)
 {
-    long long number = 0;
-    if (!scan_integer(text, SHRT_MIN, SHRT_MAX, &number))
-        return false;
-    *value = static_cast<short>(number);
-    return true;
+    return scan_integer(text, value);
 }
 
 } // namespace ami

@@ -2,6 +2,7 @@
 // outputs: impulse responses, waveforms, clock times, parameter strings and
 // messages. Builds of different widths must print the same digest.
 #include "loaded_model.h"
+#include "test_signals.h"
 
 #include <cinttypes>
 #include <cstdint>
@@ -29,16 +30,6 @@ struct Digest {
         add(&wide, sizeof wide);
     }
 };
-
-std::vector<double> noise(size_t count, uint32_t seed)
-{
-    std::vector<double> samples(count);
-    for (double &s : samples) {
-        seed = seed * 1664525u + 1013904223u;
-        s = static_cast<double>(seed >> 8) / (1u << 24) - 0.5;
-    }
-    return samples;
-}
 
 struct Scenario {
     const char *parameters;

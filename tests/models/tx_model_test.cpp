@@ -1,5 +1,6 @@
 // The transmitter model loaded with dlopen and driven as a simulator drives it.
 #include "loaded_model.h"
+#include "test_signals.h"
 
 #include <gtest/gtest.h>
 
@@ -44,23 +45,6 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(model.ok()) << model.error; }
 };
-
-std::vector<double> noise(size_t count, uint32_t seed)
-{
-    std::vector<double> samples(count);
-    for (double &s : samples) {
-        seed = seed * 1664525u + 1013904223u;
-        s = static_cast<double>(seed >> 8) / (1u << 24) - 0.5;
-    }
-    return samples;
-}
-
-std::vector<double> unit_impulse(size_t count)
-{
-    std::vector<double> samples(count, 0.0);
-    samples[0] = 1.0;
-    return samples;
-}
 
 TEST_F(TxModel, WithoutParametersUsesTheDefaults)
 {
