@@ -110,6 +110,27 @@ TEST_F(TxModel, StrongDeemphasisLowersTheMainCursorAndRaisesThePostCursor)
     model.close(run.instance);
 }
 
+TEST_F(TxModel, ThePostCursorSitsTheRoundedSamplesPerBitLater)
+{
+    // With a 1 s sample interval all FIR taps fall on the current sample
+    // (plus a trace on the one before), so a unit impulse comes out at
+    // samples 0 and 1 and again where the FFE's post-cursor puts it.
+    const struct {
+        double ratio;
+        size_t samples_per_bit;
+    } cases[] = {{32.0, 32}, {32.5, 32}, {32.6, 33}, {2.5, 2}};
+    for (const auto &c : cases) {
+        std::vector<double> column = unit_impulse(64);
+        const Run run = init(column, 64, 0, nullptr, 1.0, c.ratio);
+        EXPECT_EQ(run.result, 1);
+        size_t first = 2;
+        while (first < column.size() && column[first] == 0.0)
+            ++first;
+        EXPECT_EQ(first, c.samples_per_bit) << "ratio " << c.ratio;
+        model.close(run.instance);
+    }
+}
+
 TEST_F(TxModel, EachColumnIsFilteredOnItsOwn)
 {
     const size_t rows = 300;
