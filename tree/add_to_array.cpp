@@ -4,6 +4,7 @@
 
 #include <cassert>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
@@ -53,6 +54,8 @@ bool convert(int type, const char *text, Element *element)
 // costs O(n) to fill whatever storage the declaring code gave it.
 bool make_room(AmiArray *array, size_t size)
 {
+    if (static_cast<size_t>(array->count) >= SIZE_MAX / (2 * size) - 1)
+        return false; // the doubled storage would not have a representable size
     const size_t needed = (static_cast<size_t>(array->count) + 1) * size;
     if (array->data != nullptr && malloc_usable_size(array->data) >= needed)
         return true;

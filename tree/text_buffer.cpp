@@ -2,6 +2,7 @@
 #include "text_buffer.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,8 @@ bool TextBuffer::reserve(std::size_t needed)
 {
     if (needed <= capacity_)
         return true;
+    if (needed > SIZE_MAX / 2)
+        return false;
     std::size_t capacity = capacity_ < 64 ? 64 : capacity_;
     while (capacity < needed)
         capacity *= 2;
