@@ -116,19 +116,19 @@ bool build_filters(TxInstance *tx, int samples_per_bit, double sample_interval, 
     return false;
 }
 
-// Runs the FFE and then the FIR over `count` samples in place. A count
+// Runs the FFE and then the FIR over `count` (> 0) samples in place. A count
 // beyond an int is taken in int-sized pieces, each carrying the history into
 // the next; `reset` empties both filters after the last piece.
 void apply_filters(TxInstance *tx, double *samples, long count, int reset)
 {
-    do {
-        const int piece = count > INT_MAX ? INT_MAX : static_cast<int>(count > 0 ? count : 0);
-        const int piece_reset = piece == count || count <= 0 ? reset : 0;
+    while (count > 0) {
+        const int piece = count > INT_MAX ? INT_MAX : static_cast<int>(count);
+        const int piece_reset = piece == count ? reset : 0;
         ApplyTxFFE(samples, piece, tx->ffe, piece_reset, samples);
         ApplyFIR(samples, piece, tx->fir, 0, piece_reset, samples);
         samples += piece;
         count -= piece;
-    } while (count > 0);
+    }
 }
 
 } // namespace
