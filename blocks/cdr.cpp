@@ -1,0 +1,1 @@
+// Bang-bang clock and data recovery block.

@@ -1,0 +1,1 @@
+// Mode words of the parameter string read into control modes.

@@ -1,0 +1,1 @@
+// Whole-sample delay line.

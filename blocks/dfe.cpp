@@ -1,0 +1,1 @@
+// Decision feedback equalizer block.

@@ -1,0 +1,1 @@
+// Figures of merit of an impulse response: peak, eye opening, SNR.

@@ -1,0 +1,1 @@
+// Conversions between impulse, step and pulse responses.

@@ -1,0 +1,1 @@
+// Peaking filter block.

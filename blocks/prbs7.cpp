@@ -1,0 +1,1 @@
+// Conversions between responses and PRBS7 waveforms.

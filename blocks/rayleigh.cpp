@@ -1,0 +1,1 @@
+// Rayleigh block: third-order hump filter.

@@ -1,0 +1,1 @@
+// Rise/fall (edge-rate) filter.

@@ -1,0 +1,1 @@
+// Sawtooth block: scaled moving average minus the delayed input.

@@ -1,0 +1,1 @@
+// Slope block: moving average over the ramp time.

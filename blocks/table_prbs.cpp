@@ -1,0 +1,1 @@
+// Nonlinearities applied to responses through one PRBS7 period.

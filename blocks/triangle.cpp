@@ -1,0 +1,1 @@
+// Triangle block: first-order high-pass.

@@ -1,0 +1,1 @@
+// Receiver clock recovery: bang-bang loop with latency line, vote and ramping threshold.

@@ -1,0 +1,2 @@
+// Tests of the agc metrics block.
+#include <gtest/gtest.h>

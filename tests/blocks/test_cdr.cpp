@@ -1,0 +1,2 @@
+// Tests of the cdr blocks.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of the dfe blocks.
+#include <gtest/gtest.h>

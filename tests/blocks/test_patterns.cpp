@@ -1,0 +1,2 @@
+// Tests of the patterns block.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of the peaking filter block.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of the shaping blocks.
+#include <gtest/gtest.h>

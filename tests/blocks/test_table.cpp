@@ -1,0 +1,2 @@
+// Tests of the table block.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of the receiver clock recovery.
+#include <gtest/gtest.h>
