@@ -14,14 +14,6 @@ namespace {
 constexpr double kSampleInterval = 1e-11;
 constexpr double kBitTime = 3.2e-10; // 32 samples per bit
 
-bool all_finite(const std::vector<double> &samples)
-{
-    for (double s : samples)
-        if (!std::isfinite(s))
-            return false;
-    return true;
-}
-
 void GetWave(benchmark::State &state)
 {
     const long block = state.range(0);

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 
 namespace ami {
 
@@ -17,6 +18,24 @@ int round_samples_per_bit(double ratio)
         return 0;
     const double rounded = std::ceil(excess);
     return rounded >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(rounded);
+}
+
+int checked_samples_per_bit(double sample_interval, double bit_time, Messages &messages)
+{
+    if (!(sample_interval > 0.0) || !std::isfinite(sample_interval)) {
+        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Error** Sample interval %lg out of range.\n",
+                      sample_interval);
+        messages.flush();
+        return 0;
+    }
+    const double ratio = bit_time / sample_interval;
+    const int samples_per_bit = round_samples_per_bit(ratio);
+    if (samples_per_bit < 1 || ratio > kMaxSamplesPerBit) {
+        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Error** Samples per bit %lg out of range.\n", ratio);
+        messages.flush();
+        return 0;
+    }
+    return samples_per_bit;
 }
 
 } // namespace ami

@@ -13,7 +13,8 @@
 
 namespace {
 
-constexpr int kMessageSize = 257;
+using ami::Messages;
+
 constexpr double kFirTapSpacing = 2e-11; // seconds between shaping-FIR taps
 constexpr int kFfeMode = -1;             // tag kept in the FFE record
 
@@ -33,20 +34,6 @@ constexpr SettingRule kRules[kSettings] = {
     {"TX_Corner", 0, -1, 1, "Invalid TX_Corner\n\n"},
     {"TX_Deemph", 0, 0, 7, "Invalid TX_Deemph\n\n"},
     {"TX_Vswing", 7, 0, 7, "Invalid TX_Vswing\n\n"},
-};
-
-// The instance's message string with the buffer that each message is
-// formatted into before it is appended.
-struct Messages {
-    char **text;
-    char buffer[kMessageSize] = {};
-
-    void flush()
-    {
-        if (buffer[0] != '\0')
-            *text = string_cat(*text, buffer);
-        std::memset(buffer, 0, sizeof buffer);
-    }
 };
 
 bool declare_tree(TxInstance *tx)
@@ -74,26 +61,6 @@ void validate_settings(TxInstance *tx, Messages &messages)
             messages.flush();
         }
     }
-}
-
-// The samples per bit for the host's timing, or 0 after an error message
-// when the filters cannot be built for it.
-int checked_samples_per_bit(double sample_interval, double bit_time, Messages &messages)
-{
-    if (!(sample_interval > 0.0) || !std::isfinite(sample_interval)) {
-        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Error** Sample interval %lg out of range.\n",
-                      sample_interval);
-        messages.flush();
-        return 0;
-    }
-    const double ratio = bit_time / sample_interval;
-    const int samples_per_bit = ami::round_samples_per_bit(ratio);
-    if (samples_per_bit < 1 || ratio > ami::kMaxSamplesPerBit) {
-        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Error** Samples per bit %lg out of range.\n", ratio);
-        messages.flush();
-        return 0;
-    }
-    return samples_per_bit;
 }
 
 bool build_filters(TxInstance *tx, int samples_per_bit, double sample_interval, Messages &messages)
@@ -153,7 +120,7 @@ extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
     messages.flush();
     validate_settings(tx, messages);
 
-    const int samples_per_bit = checked_samples_per_bit(sample_interval, bit_time, messages);
+    const int samples_per_bit = ami::checked_samples_per_bit(sample_interval, bit_time, messages);
     const bool built = samples_per_bit > 0 && build_filters(tx, samples_per_bit, sample_interval, messages);
     if (msg != nullptr)
         *msg = tx->message;

@@ -20,27 +20,12 @@ class TxModel : public ::testing::Test {
 protected:
     LoadedModel model{TX_MODEL_PATH};
 
-    struct Run {
-        long result = -1;
-        void *instance = nullptr;
-        std::string message;
-        std::string parameters;
-        bool has_parameters = false;
-    };
+    using Run = InitRun;
 
     Run init(std::vector<double> &matrix, long row_size, long aggressors, const char *parameters,
              double sample_interval = kSampleInterval, double bit_time = kBitTime)
     {
-        Run run;
-        char *out = reinterpret_cast<char *>(1);
-        char *msg = nullptr;
-        std::string in = parameters ? parameters : "";
-        run.result = model.init(matrix.empty() ? nullptr : matrix.data(), row_size, aggressors, sample_interval,
-                                bit_time, parameters ? in.data() : nullptr, &out, &run.instance, &msg);
-        run.message = msg ? msg : "<null>";
-        run.has_parameters = out != nullptr;
-        run.parameters = out ? out : "";
-        return run;
+        return run_init(model, matrix, row_size, aggressors, parameters, sample_interval, bit_time);
     }
 
     void SetUp() override { ASSERT_TRUE(model.ok()) << model.error; }

@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 #include <string>
+#include <vector>
 
 struct LoadedModel {
     using InitFn = long (*)(double *, long, long, double, double, char *, char **, void **, char **);
@@ -40,3 +41,30 @@ struct LoadedModel {
 
     void *symbol(const char *name) const { return dlsym(handle, name); }
 };
+
+// What AMI_Init handed back, with its texts copied.
+struct InitRun {
+    long result = -1;
+    void *instance = nullptr;
+    std::string message;    // "<null>" when no message was stored
+    std::string parameters; // empty when no parameter string was stored
+    bool has_parameters = false;
+};
+
+// Calls AMI_Init on `matrix` (null when empty) with `parameters` (null when
+// null); the parameter-string slot starts non-null to show whether the model
+// cleared it.
+inline InitRun run_init(const LoadedModel &model, std::vector<double> &matrix, long row_size, long aggressors,
+                        const char *parameters, double sample_interval, double bit_time)
+{
+    InitRun run;
+    char *out = reinterpret_cast<char *>(1);
+    char *msg = nullptr;
+    std::string in = parameters ? parameters : "";
+    run.result = model.init(matrix.empty() ? nullptr : matrix.data(), row_size, aggressors, sample_interval, bit_time,
+                            parameters ? in.data() : nullptr, &out, &run.instance, &msg);
+    run.message = msg ? msg : "<null>";
+    run.has_parameters = out != nullptr;
+    run.parameters = out ? out : "";
+    return run;
+}

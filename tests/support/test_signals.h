@@ -1,6 +1,7 @@
 // Deterministic test signals: the same samples on every run and every width.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -22,4 +23,13 @@ inline std::vector<double> unit_impulse(size_t count)
     std::vector<double> samples(count, 0.0);
     samples[0] = 1.0;
     return samples;
+}
+
+// True when every sample is a finite number.
+inline bool all_finite(const std::vector<double> &samples)
+{
+    for (double s : samples)
+        if (!std::isfinite(s))
+            return false;
+    return true;
 }
