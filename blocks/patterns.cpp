@@ -1,1 +1,79 @@
 // Conversions between impulse, step and pulse responses.
+#include "ami_patterns.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// S2I over x[0..n-1]; n >= 1. Indices of the stencil are clamped to the array.
+void differentiate(double *out, const double *x, int n, double dt)
+{
+    const auto at = [x, n](long long k) { return x[std::clamp(k, 0LL, static_cast<long long>(n) - 1)]; };
+    for (int k = 0; k < n; ++k)
+        out[k] = (0.59 * (at(k + 1LL) - at(k - 1LL)) - 0.03 * (at(k + 3LL) - at(k - 3LL))) / dt;
+}
+
+} // namespace
+
+extern "C" void I2S(double *out, const double *in, int n, double dt)
+{
+    if (n <= 0)
+        return;
+    const size_t half = static_cast<size_t>(n);
+    double r = 0.0;
+    for (size_t i = 0; i < half; ++i) {
+        out[i] = 0.0;
+        out[half + i] = r;
+        r = r + dt * in[i];
+    }
+    const double offset = r / 2;
+    for (size_t k = 0; k < 2 * half; ++k)
+        out[k] = out[k] - offset;
+}
+
+extern "C" void S2I(double *out, const double *in, int n, double dt)
+{
+    if (n <= 0)
+        return;
+    differentiate(out, in + n, n, dt);
+}
+
+extern "C" void I2P(double *out, const double *in, int n, int S, double dt)
+{
+    if (n <= 0)
+        return;
+    if (S < 1) {
+        std::fill_n(out, n, 0.0);
+        return;
+    }
+    // From the end down: out[i] reads in[i] and earlier samples only, so out
+    // may be in itself.
+    for (int i = n - 1; i >= 0; --i) {
+        double sum = in[i];
+        for (int j = i - 1; j >= 0 && j > i - S; --j)
+            sum = sum + in[j];
+        out[i] = dt * sum;
+    }
+}
+
+extern "C" void P2I(double *out, const double *in, int n, int S, double dt)
+{
+    if (n <= 0)
+        return;
+    // Only the step's second half is read by the differentiation, so the
+    // work array holds just that half.
+    double *const step = S < 1 ? nullptr : static_cast<double *>(std::malloc(sizeof(double) * static_cast<size_t>(n)));
+    if (step == nullptr) {
+        std::fill_n(out, n, 0.0);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        double s = in[i];
+        for (int j = i - S; j >= 0; j -= S)
+            s = s + in[j];
+        step[i] = s;
+    }
+    differentiate(out, step, n, dt);
+    std::free(step);
+}

@@ -1,1 +1,59 @@
 // Rise/fall (edge-rate) filter.
+#include "ami_shaping.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+extern "C" RiseFall SetRiseFall(double sample_interval, double rise_time)
+{
+    const double alpha = 2.0 * (sample_interval / rise_time);
+    const double q = std::exp(-alpha / 2.0);
+    RiseFall rec{};
+    rec.b0 = (1.0 - q) * (1.0 - q);
+    rec.b1 = 2.0 * rec.b0 * q;
+    rec.b2 = std::exp(-alpha) * rec.b0;
+    rec.a1 = 2.0 * std::exp(-alpha);
+    rec.a2 = -std::exp(-2.0 * alpha);
+    rec.x_hist = static_cast<double *>(std::calloc(3, sizeof(double)));
+    rec.y_hist = static_cast<double *>(std::calloc(2, sizeof(double)));
+    if (!rec.x_hist || !rec.y_hist) {
+        DeleteRiseFall(rec);
+        rec.x_hist = nullptr;
+        rec.y_hist = nullptr;
+    }
+    return rec;
+}
+
+extern "C" void ApplyRiseFall(const double *in, int count, RiseFall rec, int reset, double *out)
+{
+    double *const x = rec.x_hist;
+    double *const y = rec.y_hist;
+    if (count > 0 && in && out) {
+        if (!x || !y) {
+            if (in != out)
+                std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+            return;
+        }
+        for (int n = 0; n < count; ++n) {
+            x[2] = x[1];
+            x[1] = x[0];
+            x[0] = in[n];
+            const double s = rec.b0 * x[0] + rec.b1 * x[1] + rec.b2 * x[2];
+            const double v = rec.a2 * y[1] + (s + rec.a1 * y[0]);
+            y[1] = y[0];
+            y[0] = v;
+            out[n] = v;
+        }
+    }
+    if (reset && x && y) {
+        x[0] = x[1] = x[2] = 0.0;
+        y[0] = y[1] = 0.0;
+    }
+}
+
+extern "C" void DeleteRiseFall(RiseFall rec)
+{
+    std::free(rec.x_hist);
+    std::free(rec.y_hist);
+}

@@ -21,7 +21,12 @@ AMI_EXPORT long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
 
 /* Processes the next `wave_size` samples of the waveform in place, carrying
  * the filters' history from the previous call. A model with clock recovery
- * writes clock times to `clock_times`. Returns 1. */
+ * (the receiver) writes the clock times that fall in this block to
+ * `clock_times` from slot 0, in seconds from the first sample it was ever
+ * given, and ends them with -1.0; it writes at most one clock time per
+ * sample, so `wave_size` + 1 slots always suffice. The receiver stores a new
+ * output parameter string through `AMI_parameters_out` on every call (the
+ * previous one is released); the transmitter stores null. Returns 1. */
 AMI_EXPORT long AMI_GetWave(double *wave, long wave_size, double *clock_times, char **AMI_parameters_out,
                             void *AMI_memory);
 

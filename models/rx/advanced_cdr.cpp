@@ -1,1 +1,121 @@
 // Receiver clock recovery: bang-bang loop with latency line, vote and ramping threshold.
+#include "cdr_core.h"
+#include "IBIS_AMI_tree.h"
+#include "ami_advanced_cdr.h"
+
+#include <cstdlib>
+
+namespace {
+
+// The loop's own warnings go to a buffer of 256 characters; a caller that
+// declares a smaller one is never written past.
+constexpr int kWarningBufferSize = 256;
+
+} // namespace
+
+extern "C" AdvancedNerovaCDR SetupAdvancedNerovaCDR(const char *mode_text, double step, int count_limit,
+                                                    double freq_offset, int history_length, int latency,
+                                                    int vote, int samples_per_bit, double feedback,
+                                                    double flip_time, char *message, int message_size)
+{
+    using namespace ami::cdr;
+    const int warning_size = message_size < kWarningBufferSize ? message_size : kWarningBufferSize;
+    AdvancedNerovaCDR r{};
+    r.mode = GetControlMode(mode_text, message, message_size);
+    r.step = step;
+    r.freq_offset = freq_offset;
+    r.feedback = feedback;
+    r.flip_time = flip_time > 0.0 ? flip_time : 0.0;
+    r.count_limit = count_limit;
+    r.reference_enabled = 0;
+
+    if (latency < 1) {
+        WarnPrt(message, warning_size,
+                "CDR: Latency must be greater than or equal to 1. Setting Latency equal to 1.\n\n");
+        latency = 1;
+    }
+    if (vote < 1) {
+        WarnPrt(message, warning_size, "CDR: Vote must be greater than or equal to 1. Setting Vote equal to 1.\n\n");
+        vote = 1;
+    }
+    if (vote > latency) {
+        WarnPrt(message, warning_size,
+                "CDR: Vote must be less than or equal to Latency. Setting Vote equal to Latency.\n\n");
+        vote = latency;
+    }
+    r.latency = latency;
+    r.vote = vote;
+    r.history_length = at_least_one(history_length, kHistoryLengthWarning, message, warning_size);
+    r.samples_per_bit = at_least_one(samples_per_bit, kSamplesPerBitWarning, message, warning_size);
+
+    const bool cells = allocate_cells(r);
+    r.pd_history = static_cast<int *>(std::calloc(static_cast<size_t>(latency), sizeof(int)));
+    r.vote_counter = cell(1);
+    if (!cells || !r.pd_history || !r.vote_counter) {
+        DeleteAdvancedNerovaCDR(r);
+        null_cells(r);
+        r.pd_history = nullptr;
+        r.vote_counter = nullptr;
+    }
+    return r;
+}
+
+extern "C" int ApplyAdvancedNerovaCDR(const double *wave, int wave_size, AdvancedNerovaCDR cdr,
+                                      double sample_interval, int clock_index, double *clock_times)
+{
+    using namespace ami::cdr;
+    if (wave_size <= 0 || !wave || !clock_times || clock_index < 0 || !has_cells(cdr) || !cdr.pd_history ||
+        !cdr.vote_counter)
+        return clock_index;
+    const bool tracking = is_tracking(cdr.mode);
+    const double delta = (1.0 + cdr.freq_offset) * cdr.step * static_cast<double>(cdr.samples_per_bit);
+    int *const pd = cdr.pd_history;
+    const int latency = cdr.latency;
+    const int vote = cdr.vote;
+
+    return run(wave, wave_size, cdr, sample_interval, clock_index, clock_times, [&](Detector decision, double &h) {
+        // The detector's decision enters the latency line; the vote reads
+        // the oldest `vote` entries, made latency - vote to latency - 1
+        // data ticks ago.
+        for (int j = latency - 1; j > 0; --j)
+            pd[j] = pd[j - 1];
+        pd[0] = decision == Detector::early ? 1 : decision == Detector::late ? -1 : 0;
+
+        int &votes = *cdr.vote_accumulator;
+        int &counter = *cdr.vote_counter;
+        if (counter >= 0 && counter < vote) {
+            ++counter;
+        } else {
+            int sum = 0;
+            for (int j = latency - 1; j >= latency - vote; --j)
+                sum += pd[j];
+            if (sum > 0)
+                count_early(votes);
+            else if (sum < 0)
+                count_late(votes);
+            counter = 1;
+        }
+
+        // Tested at every data tick; a step later first, then, against the
+        // threshold as it now stands, a step earlier.
+        if (tracking) {
+            if (votes >= *cdr.threshold)
+                take_step(cdr, h, delta);
+            if (late_enough(votes, *cdr.threshold))
+                take_step(cdr, h, -delta);
+        }
+    });
+}
+
+extern "C" void DeleteAdvancedNerovaCDR(AdvancedNerovaCDR cdr)
+{
+    ami::cdr::free_cells(cdr);
+    std::free(cdr.pd_history);
+    std::free(cdr.vote_counter);
+}
+
+extern "C" void EnableAdvancedNerovaReferenceClk(AdvancedNerovaCDR *cdr, int enable)
+{
+    if (cdr)
+        cdr->reference_enabled = enable;
+}

@@ -1,0 +1,255 @@
+// Sample clock, slicers, ticks and step threshold shared by the two bang-bang clock recovery loops.
+#pragma once
+
+#include "IBIS_AMI_tree.h"
+#include "ami_cdr.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace ami::cdr {
+
+// The low part of the sample counter wraps here into the high part.
+inline constexpr int kCounterWrap = 2147483647;
+
+inline constexpr const char *kHistoryLengthWarning =
+    "CDR: History length must be greater than or equal to 1. Setting History length equal to 1.\n\n";
+inline constexpr const char *kSamplesPerBitWarning =
+    "CDR: Samples per bit must be greater than or equal to 1. Setting Samples per bit equal to 1.\n\n";
+
+// A loop needs entry 0 of its data history and at least one sample per UI:
+// a smaller count is raised to 1, with `warning` appended.
+inline int at_least_one(int value, const char *warning, char *message, int message_size)
+{
+    if (value >= 1)
+        return value;
+    WarnPrt(message, message_size, warning);
+    return 1;
+}
+
+inline bool is_tracking(int mode)
+{
+    return mode == CONTROL_AUTO || mode == CONTROL_ADAPT;
+}
+
+template <class T>
+T *cell(T value)
+{
+    T *p = static_cast<T *>(std::malloc(sizeof(T)));
+    if (p)
+        *p = value;
+    return p;
+}
+
+// Frees the cells and the data history that both loops have (fields 1 to 24).
+template <class Record>
+void free_cells(const Record &r)
+{
+    std::free(r.clock_phase);
+    std::free(r.threshold);
+    std::free(r.sample_count_low);
+    std::free(r.sample_count_high);
+    std::free(r.edge_countdown);
+    std::free(r.data_countdown);
+    std::free(r.data_offset);
+    std::free(r.previous_sample);
+    std::free(r.data_history);
+    std::free(r.data_decision);
+    std::free(r.edge_decision);
+    std::free(r.retimed_data);
+    std::free(r.vote_accumulator);
+    std::free(r.reference_time);
+    std::free(r.previous_reference_time);
+}
+
+template <class Record>
+bool has_cells(const Record &r)
+{
+    return r.clock_phase && r.threshold && r.sample_count_low && r.sample_count_high && r.edge_countdown &&
+           r.data_countdown && r.data_offset && r.previous_sample && r.data_history && r.data_decision &&
+           r.edge_decision && r.retimed_data && r.vote_accumulator && r.reference_time &&
+           r.previous_reference_time;
+}
+
+template <class Record>
+void null_cells(Record &r)
+{
+    r.clock_phase = nullptr;
+    r.threshold = nullptr;
+    r.sample_count_low = nullptr;
+    r.sample_count_high = nullptr;
+    r.edge_countdown = nullptr;
+    r.data_countdown = nullptr;
+    r.data_offset = nullptr;
+    r.previous_sample = nullptr;
+    r.data_history = nullptr;
+    r.data_decision = nullptr;
+    r.edge_decision = nullptr;
+    r.retimed_data = nullptr;
+    r.vote_accumulator = nullptr;
+    r.reference_time = nullptr;
+    r.previous_reference_time = nullptr;
+}
+
+// Allocates the cells and the data history with their starting values, from
+// the record's history_length and samples_per_bit (both >= 1). Returns false
+// when an allocation failed; the caller then frees what was allocated.
+template <class Record>
+bool allocate_cells(Record &r)
+{
+    const double half_bit = static_cast<double>(r.samples_per_bit / 2);
+    r.clock_phase = cell(0.0);
+    r.threshold = cell(0);
+    r.sample_count_low = cell(0);
+    r.sample_count_high = cell(0);
+    r.edge_countdown = cell(0.0);
+    r.data_countdown = cell(half_bit);
+    r.data_offset = cell(half_bit);
+    r.previous_sample = cell(0.0);
+    r.data_history = static_cast<double *>(std::malloc(sizeof(double) * static_cast<size_t>(r.history_length)));
+    if (r.data_history)
+        for (int i = 0; i < r.history_length; ++i)
+            r.data_history[i] = -0.5;
+    r.data_decision = cell(-0.5);
+    r.edge_decision = cell(0.0);
+    r.retimed_data = cell(0.0);
+    r.vote_accumulator = cell(0);
+    r.reference_time = cell(0.0);
+    r.previous_reference_time = cell(0.0);
+    return has_cells(r);
+}
+
+// Moves the vote accumulator by one, saturating rather than overflowing in a
+// loop that counts without ever stepping (a free-running one).
+inline void count_early(int &votes)
+{
+    if (votes < INT_MAX)
+        ++votes;
+}
+
+inline void count_late(int &votes)
+{
+    if (votes > INT_MIN)
+        --votes;
+}
+
+// votes <= -threshold, also for a threshold of INT_MIN (a negative count_limit).
+inline bool late_enough(int votes, int threshold)
+{
+    return static_cast<long long>(votes) <= -static_cast<long long>(threshold);
+}
+
+// A phase step of delta samples (positive: the next edge comes later): the
+// vote accumulator restarts and the threshold ramps one higher, up to
+// count_limit.
+template <class Record>
+void take_step(const Record &r, double &h, double delta)
+{
+    *r.vote_accumulator = 0;
+    *r.threshold = *r.threshold < r.count_limit ? *r.threshold + 1 : r.count_limit;
+    h = h + delta;
+}
+
+// Phase-detector outcome at a data tick, from the edge decision E, the
+// previous data decision D0 and the new one D1.
+enum class Detector { early, late, none };
+
+inline Detector detect(double e, double d0, double d1)
+{
+    if (e == d0 && e != d1)
+        return Detector::early; // edge sampled before the transition
+    if (e != d0 && e == d1)
+        return Detector::late; // edge sampled after the transition
+    return Detector::none;
+}
+
+// Runs a loop over wave_size samples and returns the clock-times index after
+// the last time written. At every data tick, after the data decision,
+// on_data_tick(Detector, double &h) decides on a phase step by moving h (the
+// samples left to the next edge tick); the data countdown then follows h.
+// The caller has checked the arguments and the cells.
+template <class Record, class OnDataTick>
+int run(const double *wave, int wave_size, const Record &r, double dt, int clock_index, double *clock_times,
+        OnDataTick on_data_tick)
+{
+    const double s = static_cast<double>(r.samples_per_bit);
+    const double ui = s * dt;
+    const double period = (1.0 + r.freq_offset) * s;
+    const double data_offset = *r.data_offset;
+    double *const history = r.data_history;
+    const int history_last = r.history_length - 1;
+
+    int k = clock_index;
+    if (clock_times[k] > 0.0) {
+        *r.reference_time = clock_times[k];
+        clock_times[k] = -1.0;
+    }
+
+    double h = *r.edge_countdown;
+    double l = *r.data_countdown;
+    int low = *r.sample_count_low;
+    int high = *r.sample_count_high;
+    double p = *r.previous_sample;
+    double edge_decision = *r.edge_decision;
+    double data_decision = *r.data_decision;
+    double retimed = *r.retimed_data;
+
+    for (int n = 0; n < wave_size; ++n) {
+        const double x = wave[n];
+        const double t_now = static_cast<double>(low) * dt + static_cast<double>(high) * (dt * 2147483647.0);
+
+        if (h < 0.0) {
+            // Edge tick: the slicer interpolates at t_now + h*dt; the clock
+            // time written is one sample interval after that instant.
+            const double t = (h + 1.0) * dt + t_now;
+            *r.clock_phase = std::fmod(t, ui);
+            const double reference = *r.reference_time;
+            clock_times[k] = t;
+            ++k;
+            *r.reference_time = clock_times[k];
+            clock_times[k] = -1.0;
+            edge_decision = (h + 1.0) * x - h * p + r.feedback * edge_decision > 0.0 ? 0.5 : -0.5;
+            retimed = data_decision;
+            for (int j = history_last; j > 0; --j)
+                history[j] = history[j - 1];
+            history[0] = data_decision;
+            h = h + period - 1.0;
+            if (r.reference_enabled && reference > 0.0) {
+                h = h + s * (std::fmod(reference - *r.previous_reference_time + ui / 2.0, ui) - ui / 2.0) / ui;
+                *r.previous_reference_time = reference;
+            }
+        } else {
+            retimed = h < 1.0 ? h * history[0] + (1.0 - h) * data_decision : history[0];
+            h = h - 1.0;
+        }
+
+        if (l < 0.0) {
+            // Data tick: slicer interpolated at t_now + l*dt.
+            const double d = (l + 1.0) * x - l * p + r.feedback * history[0] > 0.0 ? 0.5 : -0.5;
+            data_decision = r.flip_time - ui <= t_now && t_now < r.flip_time ? -d : d;
+            on_data_tick(detect(edge_decision, history[0], data_decision), h);
+            l = h + data_offset;
+        } else {
+            l = l - 1.0;
+        }
+
+        if (++low == kCounterWrap) {
+            low = 0;
+            ++high;
+        }
+        p = x;
+    }
+
+    *r.edge_countdown = h;
+    *r.data_countdown = l;
+    *r.sample_count_low = low;
+    *r.sample_count_high = high;
+    *r.previous_sample = p;
+    *r.edge_decision = edge_decision;
+    *r.data_decision = data_decision;
+    *r.retimed_data = retimed;
+    return k;
+}
+
+} // namespace ami::cdr
