@@ -2,6 +2,7 @@
  * that a C host program sees. */
 #include "IBIS_AMI_tree.h"
 #include "Nerova_AMI_Model.h"
+#include "Quorvane_pelisk4.h"
 #include "ami_advanced_cdr.h"
 #include "ami_agc.h"
 #include "ami_cdr.h"
@@ -21,9 +22,11 @@ int public_headers_c99_anchor(void);
 int public_headers_c99_anchor(void)
 {
     TxInstance tx = {0};
+    RxInstance rx = {0};
     Complex c = {0.0, 0.0};
     AmiToken token = {0, 0};
     (void)token;
     (void)c;
+    (void)rx;
     return tx.tree.count + AMI_TREE;
 }

@@ -39,7 +39,7 @@ struct Scenario {
 
 void run(const LoadedModel &model, const Scenario &s, Digest &digest)
 {
-    const long rows = 2048;
+    const long rows = 8192;
     std::vector<double> matrix = noise(3 * rows, 17);
     std::string parameters = s.parameters ? s.parameters : "";
     char *out = nullptr;
@@ -57,18 +57,37 @@ void run(const LoadedModel &model, const Scenario &s, Digest &digest)
         char *wave_out = nullptr;
         digest.add(model.get_wave(wave.data() + at, static_cast<long>(size), clock_times.data(), &wave_out, instance));
         digest.add(wave_out);
+        digest.add(clock_times); // each call writes its clock times from slot 0
     }
     digest.add(wave);
     digest.add(clock_times);
     digest.add(model.close(instance));
 }
 
+const Scenario kTxScenarios[] = {
+    {nullptr, 1e-11, 3.2e-10},
+    {"(dorvex8_tx (TX_Deemph 7) (TX_Corner -1) (TX_Vswing 3))", 3e-12, 1e-10},
+    {"(dorvex8_tx (TX_Deemph 2) (TX_Corner 1) (TX_Vswing 0))", 1e-12, 3.26e-11},
+    {"(dorvex8_tx (TX_Deemph 9))", 6.25e-12, 2e-10},
+    {nullptr, 1e-11, 0.2e-11},
+};
+
+const Scenario kRxScenarios[] = {
+    {nullptr, 1e-12, 3.2e-11},
+    {"(Quorvane_pelisk4 (RX_Process -1) (EQ_Config 4) (clock_recovery (step 0.125) (count 8)))", 2e-12, 4e-11},
+    {"(Quorvane_pelisk4 (RX_Process 1) (EQ_Config 2) (clock_recovery (step 0.0078125) (count 32)))", 1e-12,
+     2.55e-11},
+    {"(Quorvane_pelisk4 (EQ_Config 9))", 1e-12, 1e-10},
+    {nullptr, 1e-11, 0.2e-11},
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: model_digest <model library>\n");
+    const bool rx = argc == 3 && std::strcmp(argv[2], "rx") == 0;
+    if (argc != 3 || (!rx && std::strcmp(argv[2], "tx") != 0)) {
+        std::fprintf(stderr, "usage: model_digest <model library> <tx|rx>\n");
         return 2;
     }
     LoadedModel model(argv[1]);
@@ -76,16 +95,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: %s\n", argv[1], model.error.c_str());
         return 1;
     }
-    const Scenario scenarios[] = {
-        {nullptr, 1e-11, 3.2e-10},
-        {"(dorvex8_tx (TX_Deemph 7) (TX_Corner -1) (TX_Vswing 3))", 3e-12, 1e-10},
-        {"(dorvex8_tx (TX_Deemph 2) (TX_Corner 1) (TX_Vswing 0))", 1e-12, 3.26e-11},
-        {"(dorvex8_tx (TX_Deemph 9))", 6.25e-12, 2e-10},
-        {nullptr, 1e-11, 0.2e-11},
-    };
     Digest digest;
-    for (const Scenario &s : scenarios)
-        run(model, s, digest);
+    if (rx)
+        for (const Scenario &s : kRxScenarios)
+            run(model, s, digest);
+    else
+        for (const Scenario &s : kTxScenarios)
+            run(model, s, digest);
     std::printf("digest %016" PRIx64 "\n", digest.value);
     return 0;
 }

@@ -1,0 +1,308 @@
+// The receiver model's IBIS-AMI entry points: settings, CTLE, limiting
+// amplifier, edge-rate filter and clock recovery, run over impulse responses
+// and waveform blocks.
+#include "Quorvane_pelisk4.h"
+
+#include "lim_amp_curves.h"
+#include "samples_per_bit.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+
+namespace {
+
+using ami::Messages;
+
+// Positions of the entries in the input tree and its clock_recovery branch.
+enum InputEntry { kClockRecovery, kRxProcess, kEqConfig, kCouplingConfig, kInputEntries };
+enum ClockEntry { kPhase, kStep, kCount, kClockEntries };
+
+// Arguments of the clock recovery that no setting changes.
+constexpr double kCdrFreqOffset = 0.0;
+constexpr int kCdrHistoryLength = 1;
+constexpr int kCdrLatency = 98;   // data ticks before a phase decision counts
+constexpr int kCdrVote = 1;       // decisions per vote
+constexpr double kCdrFeedback = 0.05;
+constexpr double kCdrFlipTime = -1.0; // no decision is inverted
+
+// Edge-rate filter rise time by RX_Process -1, 0, 1, seconds.
+constexpr double kRiseTime[3] = {4e-11, 3e-11, 2e-11};
+
+// Shortest impulse response through which the limiting amplifier can be
+// applied: one PRBS7 period, and never fewer than 6 samples.
+long min_limiting_length(int samples_per_bit)
+{
+    const long period = 127L * samples_per_bit;
+    return period < 6 ? 6 : period;
+}
+
+bool is_step(double step)
+{
+    return step == 0.0078125 || step == 0.015625 || step == 0.03125 || step == 0.0625 || step == 0.125;
+}
+
+bool is_count(int count)
+{
+    return count == 8 || count == 16 || count == 32;
+}
+
+// Declares a tree named `name` with `count` entries; the entries are filled
+// by the caller.
+bool declare(AmiTree &tree, const char *name, int count)
+{
+    auto *entries = static_cast<AmiEntry *>(std::calloc(static_cast<size_t>(count), sizeof(AmiEntry)));
+    tree = {name, entries ? count : 0, entries};
+    return entries != nullptr;
+}
+
+// A "clock_recovery" branch record, held by the entry that names it.
+AmiTree *new_branch(AmiEntry &entry, int count)
+{
+    auto *branch = static_cast<AmiTree *>(std::calloc(1, sizeof(AmiTree)));
+    entry = {"clock_recovery", AMI_TREE, {}};
+    entry.value.tree = branch;
+    if (branch != nullptr && !declare(*branch, "clock_recovery", count))
+        return nullptr;
+    return branch;
+}
+
+void set_entry(AmiEntry &entry, const char *name, double value)
+{
+    entry = {name, AMI_DOUBLE, {}};
+    entry.value.d = value;
+}
+
+void set_entry(AmiEntry &entry, const char *name, int value)
+{
+    entry = {name, AMI_INT, {}};
+    entry.value.i = value;
+}
+
+// The input tree with its defaults and the output tree with phase 0.
+bool declare_trees(RxInstance *rx)
+{
+    if (!declare(rx->input_tree, "Quorvane_pelisk4", kInputEntries) ||
+        !declare(rx->output_tree, "Quorvane_pelisk4", 1))
+        return false;
+    AmiEntry *in = rx->input_tree.entries;
+    AmiTree *clock = new_branch(in[kClockRecovery], kClockEntries);
+    AmiTree *out_clock = new_branch(rx->output_tree.entries[0], 1);
+    if (clock == nullptr || out_clock == nullptr)
+        return false;
+    set_entry(clock->entries[kPhase], "phase", 0.0);
+    set_entry(clock->entries[kStep], "step", 0.03125);
+    set_entry(clock->entries[kCount], "count", 16);
+    set_entry(in[kRxProcess], "RX_Process", 0);
+    set_entry(in[kEqConfig], "EQ_Config", 0);
+    set_entry(in[kCouplingConfig], "Coupling_Config", 0);
+    set_entry(out_clock->entries[kPhase], "phase", 0.0);
+    return true;
+}
+
+AmiEntry *clock_entries(const AmiTree &tree)
+{
+    return tree.entries[kClockRecovery].value.tree->entries;
+}
+
+// Replaces an invalid value by its default with a warning.
+template <typename T>
+void check(T &value, bool valid, T fallback, const char *warning, Messages &messages)
+{
+    if (valid)
+        return;
+    value = fallback;
+    WarnPrt(messages.buffer, AMI_MESSAGE_CAPACITY, warning);
+    messages.flush();
+}
+
+void validate_settings(RxInstance *rx, Messages &messages)
+{
+    AmiEntry *clock = clock_entries(rx->input_tree);
+    AmiEntry *in = rx->input_tree.entries;
+    double &phase = clock[kPhase].value.d;
+    double &step = clock[kStep].value.d;
+    int &count = clock[kCount].value.i;
+    int &rx_process = in[kRxProcess].value.i;
+    int &eq_config = in[kEqConfig].value.i;
+    int &coupling = in[kCouplingConfig].value.i;
+    check(phase, phase >= 0.0 && phase <= 1.0, 0.0, "Invalid clock_recovery_phase\n\n", messages);
+    check(step, is_step(step), 0.03125, "Invalid clock_recovery_step\n\n", messages);
+    check(count, is_count(count), 16, "Invalid clock_recovery_count\n\n", messages);
+    check(rx_process, rx_process >= -1 && rx_process <= 1, 0, "Invalid RX_Process\n\n", messages);
+    check(eq_config, eq_config >= 0 && eq_config <= 4, 0, "Invalid EQ_Config\n\n", messages);
+    check(coupling, coupling == 0 || coupling == 1, 0, "Invalid Coupling_Config\n\n", messages);
+    rx->rx_process = rx_process;
+    rx->eq_config = eq_config;
+    rx->coupling_config = coupling;
+}
+
+void build_blocks(RxInstance *rx, int samples_per_bit, Messages &messages)
+{
+    const AmiEntry *clock = clock_entries(rx->input_tree);
+    rx->ctle = RxCTLEGetFilter(rx->sample_interval, messages.buffer, AMI_MESSAGE_CAPACITY);
+    messages.flush();
+    const quorvane::LimAmpCurves &curves = quorvane::lim_amp_curves();
+    const int curve = lim_ampGetIndex(rx->rx_process);
+    rx->lim_amp = SetTable(RX_LIM_AMP_POINTS, curves.in, curves.out[curve]);
+    rx->rise_fall = SetRiseFall(rx->sample_interval, kRiseTime[rx->rx_process + 1]);
+    rx->cdr = SetupAdvancedNerovaCDR("auto", clock[kStep].value.d, clock[kCount].value.i, kCdrFreqOffset,
+                                     kCdrHistoryLength, kCdrLatency, kCdrVote, samples_per_bit, kCdrFeedback,
+                                     kCdrFlipTime, messages.buffer, AMI_MESSAGE_CAPACITY);
+    messages.flush();
+}
+
+// AMI_Init builds the blocks only after the timing checks pass; the table
+// then holds its points.
+bool blocks_built(const RxInstance *rx)
+{
+    return rx->lim_amp.npts > 0;
+}
+
+int ctle_config(const RxInstance *rx)
+{
+    return RxCTLEGetIndex(rx->rx_process, rx->eq_config);
+}
+
+// Equalizes one impulse-response column in place, leaving every filter
+// empty. The limiting amplifier acts on the through channel only, and only
+// when the column holds at least one PRBS7 period.
+void equalize_column(RxInstance *rx, double *column, int row_size, bool through, int samples_per_bit)
+{
+    ApplyPeakingFilter(column, row_size, rx->ctle, ctle_config(rx), 1, column);
+    if (through)
+        ApplyTablePRBS(column, row_size, samples_per_bit, rx->sample_interval, rx->lim_amp, column);
+    ApplyRiseFall(column, row_size, rx->rise_fall, 1, column);
+}
+
+void warn_short_response(long row_size, int samples_per_bit, Messages &messages)
+{
+    char text[AMI_MESSAGE_CAPACITY + 1];
+    std::snprintf(text, sizeof text,
+                  "Impulse response of %ld samples is shorter than %ld samples (one PRBS7 period); "
+                  "the limiting amplifier is left out of it.\n",
+                  row_size, min_limiting_length(samples_per_bit));
+    WarnPrt(messages.buffer, AMI_MESSAGE_CAPACITY, text);
+    messages.flush();
+}
+
+// The output parameter string is replaced; the previous one is released.
+void hand_out(RxInstance *rx, const AmiTree &tree, char **AMI_parameters_out)
+{
+    std::free(rx->parameters_out);
+    rx->parameters_out = GrowTree(tree);
+    if (AMI_parameters_out != nullptr)
+        *AMI_parameters_out = rx->parameters_out;
+}
+
+} // namespace
+
+extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors, double sample_interval,
+                         double bit_time, char *AMI_parameters_in, char **AMI_parameters_out,
+                         void **AMI_memory_handle, char **msg)
+{
+    if (AMI_memory_handle == nullptr)
+        return 0;
+    auto *rx = static_cast<RxInstance *>(std::calloc(1, sizeof(RxInstance)));
+    *AMI_memory_handle = rx;
+    if (AMI_parameters_out != nullptr)
+        *AMI_parameters_out = nullptr;
+    if (rx == nullptr || !declare_trees(rx))
+        return 0;
+
+    Messages messages{&rx->message};
+    const int configured = AMI_parameters_in ? ParseTree(AMI_parameters_in, rx->input_tree, &rx->message) : 0;
+    std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Info** Configured %d items through parameter string.\n",
+                  configured);
+    messages.flush();
+    validate_settings(rx, messages);
+
+    const int samples_per_bit = ami::checked_samples_per_bit(sample_interval, bit_time, messages);
+    // A column is filtered in one call, so it must fit an int.
+    const bool fits = row_size <= INT_MAX;
+    if (!fits) {
+        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Error** Impulse response of %ld samples is too long.\n",
+                      row_size);
+        messages.flush();
+    }
+    if (msg != nullptr)
+        *msg = rx->message;
+    if (samples_per_bit < 1 || !fits)
+        return 0;
+
+    rx->sample_interval = sample_interval;
+    build_blocks(rx, samples_per_bit, messages);
+    if (impulse_matrix != nullptr && row_size > 0) {
+        const bool limiting = row_size >= min_limiting_length(samples_per_bit);
+        if (!limiting && aggressors >= 0)
+            warn_short_response(row_size, samples_per_bit, messages);
+        for (long column = 0; column <= aggressors; ++column)
+            equalize_column(rx, impulse_matrix + column * row_size, static_cast<int>(row_size),
+                            column == 0 && limiting, samples_per_bit);
+    }
+    hand_out(rx, rx->input_tree, AMI_parameters_out);
+    if (msg != nullptr)
+        *msg = rx->message; // appending may have moved the text
+    return 1;
+}
+
+extern "C" long AMI_GetWave(double *wave, long wave_size, double *clock_times, char **AMI_parameters_out,
+                            void *AMI_memory)
+{
+    auto *rx = static_cast<RxInstance *>(AMI_memory);
+    if (rx == nullptr)
+        return 1;
+    const bool built = blocks_built(rx);
+    if (!built && clock_times != nullptr)
+        clock_times[0] = -1.0; // no clock recovery: no clock times
+    if (built && wave != nullptr && wave_size > 0) {
+        // A block beyond an int is taken in int-sized pieces; every block
+        // carries its history into the next, and the clock times of the
+        // pieces follow one another.
+        int clock_index = 0;
+        for (long done = 0; done < wave_size;) {
+            const long left = wave_size - done;
+            const int piece = left > INT_MAX ? INT_MAX : static_cast<int>(left);
+            double *samples = wave + done;
+            ApplyPeakingFilter(samples, piece, rx->ctle, ctle_config(rx), 0, samples);
+            ApplyTable(samples, piece, rx->lim_amp, samples);
+            ApplyRiseFall(samples, piece, rx->rise_fall, 0, samples);
+            if (clock_times != nullptr)
+                clock_index = ApplyAdvancedNerovaCDR(samples, piece, rx->cdr, rx->sample_interval, clock_index,
+                                                     clock_times);
+            done += piece;
+        }
+    }
+    clock_entries(rx->output_tree)[kPhase].value.d = 0.0;
+    hand_out(rx, rx->output_tree, AMI_parameters_out);
+    return 1;
+}
+
+extern "C" long AMI_Close(void *AMI_memory)
+{
+    auto *rx = static_cast<RxInstance *>(AMI_memory);
+    if (rx == nullptr)
+        return 1;
+    if (blocks_built(rx)) {
+        DeletePeakingFilter(rx->ctle);
+        DeleteTable(rx->lim_amp);
+        DeleteRiseFall(rx->rise_fall);
+        DeleteAdvancedNerovaCDR(rx->cdr);
+    }
+    for (AmiTree *tree : {&rx->input_tree, &rx->output_tree}) {
+        FreeTree(*tree);
+        if (tree->entries != nullptr) {
+            AmiTree *branch = tree->entries[kClockRecovery].value.tree;
+            if (branch != nullptr)
+                std::free(branch->entries);
+            std::free(branch);
+        }
+        std::free(tree->entries);
+    }
+    std::free(rx->parameters_out);
+    std::free(rx->message);
+    std::free(rx);
+    return 1;
+}
