@@ -1,0 +1,221 @@
+// ami_host: loads a Tx and an Rx IBIS-AMI model, runs the statistical and the
+// time-domain flow over a channel, and reports what a person needs to judge
+// the link: eyes, clock recovery and bit errors, in numbers and pictures.
+#include "ami_file.h"
+#include "channel.h"
+#include "cli.h"
+#include "eye.h"
+#include "host_error.h"
+#include "model_loader.h"
+#include "parameter_string.h"
+#include "plots.h"
+#include "progress.h"
+#include "report.h"
+#include "statistical.h"
+#include "time_domain.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <new>
+
+namespace ami_host {
+namespace {
+
+// One side of the link: its .ami file, parameter string, library and instance.
+struct Side {
+    ModelRecord record;
+    AmiFile ami;
+    std::unique_ptr<ModelLibrary> library;
+    std::unique_ptr<ModelInstance> instance;
+
+    bool present() const { return record.present; }
+    bool getwave() const { return present() && ami.getwave_exists(); }
+};
+
+// Reads the .ami file and builds the parameter string; nothing is loaded yet,
+// so that a bad file or override is reported before any model runs.
+void prepare(Side &side, const std::string &label, const std::string &model, const std::string &ami_path,
+             const std::vector<std::string> &overrides)
+{
+    side.record.side = label;
+    if (model.empty())
+        return;
+    side.record.present = true;
+    side.record.library = model;
+    side.record.ami_file = ami_path;
+    side.ami = read_ami_file(ami_path);
+    side.record.root = side.ami.root;
+    side.record.ami_version = side.ami.ami_version();
+    side.record.ignore_bits = side.ami.ignore_bits();
+    std::vector<Override> parsed;
+    for (const std::string &text : overrides)
+        parsed.push_back(parse_override(text));
+    side.record.parameters = build_parameter_string(side.ami, parsed, label);
+}
+
+void load(Side &side)
+{
+    if (!side.present())
+        return;
+    side.library = std::make_unique<ModelLibrary>(side.record.library, side.record.side + " model");
+    if (side.ami.getwave_exists() && side.library->get_wave() == nullptr)
+        throw Error(side.ami.origin + " declares GetWave_Exists True, but the " + side.record.side + " model '" +
+                    side.record.library + "' does not export AMI_GetWave");
+    side.instance = std::make_unique<ModelInstance>(*side.library);
+}
+
+// The statistical eye of `pulse` with every bit sampled at `phase` (UI, the
+// recovered clock's phase within the bit), taken at the instant nearest the
+// main cursor.
+double eye_at_phase(const std::vector<double> &pulse, const PulseMetrics &m, double phase, int samples_per_bit)
+{
+    const double bit = samples_per_bit;
+    const double cursor = static_cast<double>(m.cursor_index);
+    const double wanted = (phase - std::floor(phase)) * bit;
+    double offset = wanted - std::fmod(cursor, bit);
+    offset -= bit * std::round(offset / bit);
+    return opening_at(pulse, cursor + offset, samples_per_bit, m.main_cursor < 0.0 ? -1.0 : 1.0);
+}
+
+int run(int argc, char **argv)
+{
+    Options o;
+    const int code = parse_command_line(argc, argv, o);
+    if (code >= 0)
+        return code;
+    const auto started = std::chrono::steady_clock::now();
+    const double dt = o.sample_interval();
+    const double bit_time = o.bit_time();
+
+    RunRecord run;
+    run.host_bits = static_cast<int>(sizeof(void *) * 8);
+    run.bit_time = bit_time;
+    run.sample_interval = dt;
+    run.samples_per_bit = o.samples_per_bit;
+    run.prbs = o.prbs;
+    run.bits = o.bits;
+    run.block_size = o.block_size;
+    run.settle_tolerance = o.settle_tolerance;
+
+    Side tx, rx;
+    prepare(tx, "Tx", o.tx_model, o.tx_ami, o.tx_overrides);
+    prepare(rx, "Rx", o.rx_model, o.rx_ami, o.rx_overrides);
+
+    const Channel channel = o.channel_file.empty()
+                                ? embedded_channel(o.line, dt, bit_time)
+                                : channel_from_file(o.channel_file,
+                                                    o.channel_kind == "step" ? ResponseKind::Step : ResponseKind::Impulse,
+                                                    dt);
+    run.channel_source = channel.source;
+    run.channel_description = channel.description;
+    run.channel_samples = channel.impulse.size();
+    run.channel_delay_removed = channel.delay_removed;
+    run.channel_loss_nyquist_db = transfer_db(channel.impulse, dt, 0.5 / bit_time);
+
+    std::error_code made;
+    std::filesystem::create_directories(o.out_dir, made);
+    if (made)
+        throw Error("cannot create the output folder '" + o.out_dir + "': " + made.message());
+
+    load(tx);
+    load(rx);
+
+    // Statistical flow.
+    const FlowModel tx_flow{tx.instance.get(), tx.record.parameters.text, !tx.present() || tx.ami.init_returns_impulse()};
+    const FlowModel rx_flow{rx.instance.get(), rx.record.parameters.text, !rx.present() || rx.ami.init_returns_impulse()};
+    run.statistical = run_statistical(channel.impulse, dt, bit_time, o.samples_per_bit, tx_flow, rx_flow);
+    tx.record.init = run.statistical.tx_init;
+    rx.record.init = run.statistical.rx_init;
+
+    // Time-domain flow. A model without AMI_GetWave acts through the impulse
+    // response its AMI_Init returned: without an Rx AMI_GetWave the stimulus
+    // meets the whole statistical response (and no AMI_GetWave runs), without
+    // a Tx one the response after the Tx.
+    if (!o.statistical_only) {
+        Progress progress(o.progress == "always"  ? Progress::Mode::Always
+                          : o.progress == "never" ? Progress::Mode::Never
+                                                  : Progress::Mode::Auto);
+        const bool rx_wave = rx.getwave();
+        const bool tx_wave = tx.getwave() && (rx_wave || !rx.present());
+        std::vector<double> kernel = channel.impulse;
+        if (rx.present() && !rx_wave)
+            kernel = run.statistical.stages.back().impulse;
+        else if (tx.present() && !tx_wave)
+            kernel = run.statistical.stages[1].impulse;
+        for (double &k : kernel)
+            k *= dt;
+        tx.record.getwave_used = tx_wave;
+        rx.record.getwave_used = rx_wave;
+
+        TimeDomainSettings settings;
+        settings.prbs_order = o.prbs;
+        settings.bits = o.bits;
+        settings.samples_per_bit = o.samples_per_bit;
+        settings.block_size = o.block_size;
+        const TimeDomainRun wave = run_time_domain(settings, tx_wave ? tx.instance.get() : nullptr, kernel,
+                                                   rx_wave ? rx.instance.get() : nullptr, progress);
+        rx.record.getwave_parameters_out = wave.rx_parameters_out;
+        run.time_domain = true;
+        run.tx_calls = wave.tx_calls;
+        run.rx_calls = wave.rx_calls;
+        run.clock_from_model = rx_wave && !wave.clock_times.empty();
+
+        const StageResponse &last = run.statistical.stages.back();
+        const std::vector<double> clocks =
+            run.clock_from_model ? wave.clock_times
+                                 : ideal_clock_times(wave.output.size(), o.samples_per_bit, dt, last.metrics.cursor_index);
+        WaveformInputs in;
+        in.wave = &wave.output;
+        in.clock_times = &clocks;
+        in.bits = &wave.bits;
+        in.sample_interval = dt;
+        in.samples_per_bit = o.samples_per_bit;
+        run.ignore_bits = std::max(tx.record.ignore_bits, rx.record.ignore_bits);
+        in.ignore_bits = run.ignore_bits;
+        in.settle_tolerance = o.settle_tolerance;
+        in.max_latency = run.statistical.row_size / o.samples_per_bit + 16;
+        in.clock_from_model = run.clock_from_model;
+        in.pulse = &last.pulse;
+        run.waveform = analyse_waveform(in);
+        if (run.waveform.clocks > 0)
+            run.statistical_eye_at_clock =
+                eye_at_phase(last.pulse, last.metrics, run.waveform.final_phase, o.samples_per_bit);
+    }
+    run.tx = tx.record;
+    run.rx = rx.record;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    write_report(run, o.out_dir);
+    print_summary(run, std::cout);
+    std::cout << "Report: " << o.out_dir << "/report.json (every figure), " << o.out_dir << "/waveforms.json\n";
+    std::cout.flush();
+    if (o.plots) {
+        const std::vector<std::string> pictures = draw_plots(o.python, o.plot_script, o.out_dir);
+        std::cout << "Pictures:";
+        for (const std::string &p : pictures)
+            std::cout << ' ' << p;
+        std::cout << '\n';
+    }
+    return 0;
+}
+
+} // namespace
+} // namespace ami_host
+
+int main(int argc, char **argv)
+{
+    try {
+        return ami_host::run(argc, argv);
+    } catch (const ami_host::Error &e) {
+        std::cerr << "ami_host: error: " << e.what() << '\n';
+    } catch (const std::bad_alloc &) {
+        std::cerr << "ami_host: error: out of memory\n";
+    } catch (const std::exception &e) {
+        std::cerr << "ami_host: error: " << e.what() << '\n';
+    }
+    return 1;
+}

@@ -1,0 +1,15 @@
+// Drawing the run's pictures with the plotting script (Python, matplotlib).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ami_host {
+
+// Runs `python` (empty: /usr/bin/python3 when present, else python3 on the
+// path) on `script` with `dir`, where report.json and waveforms.json are;
+// returns the PNG files it wrote. Throws Error when the script cannot be
+// started, fails, or leaves a picture missing or empty.
+std::vector<std::string> draw_plots(const std::string &python, const std::string &script, const std::string &dir);
+
+} // namespace ami_host

@@ -1,0 +1,63 @@
+// The run's results: the JSON report with every figure, the waveform data
+// for the pictures, and the short summary for a person.
+#pragma once
+
+#include "channel.h"
+#include "eye.h"
+#include "model_loader.h"
+#include "parameter_string.h"
+#include "statistical.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace ami_host {
+
+struct ModelRecord {
+    bool present = false;
+    std::string side;  // "Tx" or "Rx"
+    std::string library, ami_file, root, ami_version;
+    ParameterSet parameters;
+    InitOutcome init;
+    bool getwave_used = false;
+    long ignore_bits = 0;
+    std::string getwave_parameters_out; // the last one
+};
+
+struct RunRecord {
+    int host_bits = 0;
+    double bit_time = 0.0, sample_interval = 0.0;
+    int samples_per_bit = 0;
+    int prbs = 0;
+    long bits = 0, block_size = 0;
+    double settle_tolerance = 0.0;
+
+    std::string channel_source, channel_description;
+    size_t channel_samples = 0;
+    double channel_delay_removed = 0.0;
+    double channel_loss_nyquist_db = 0.0;
+
+    ModelRecord tx, rx;
+    StatisticalResult statistical;
+
+    bool time_domain = false;
+    long tx_calls = 0, rx_calls = 0;
+    bool clock_from_model = false; // false: the Rx gave no clock times, the ideal clock was used
+    long ignore_bits = 0;          // bits left out of the statistics (the models' Ignore_Bits)
+    WaveformResult waveform;
+    // The statistical eye (after the last model) sampled at the recovered
+    // clock's final phase, for comparison with the time-domain eye.
+    std::optional<double> statistical_eye_at_clock;
+
+    double seconds = 0.0; // wall time of the run
+};
+
+// Writes <dir>/report.json (every figure) and <dir>/waveforms.json (the
+// curves behind the pictures). Throws Error when a file cannot be written.
+void write_report(const RunRecord &run, const std::string &dir);
+
+// The short human-readable summary.
+void print_summary(const RunRecord &run, std::ostream &out);
+
+} // namespace ami_host
