@@ -1,10 +1,10 @@
 // Whole-sample delay line.
 #include "ami_shaping.h"
+#include "shaping_state.h"
 
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 extern "C" Delay SetupDelay(double delay_time, double sample_interval)
 {
@@ -17,13 +17,8 @@ extern "C" Delay SetupDelay(double delay_time, double sample_interval)
         return rec;
     const double length = std::ceil(v) < 1.0 ? 1.0 : std::ceil(v);
     rec.length = static_cast<int>(length);
-    rec.position = static_cast<int *>(std::calloc(1, sizeof(int)));
-    rec.line = static_cast<double *>(std::calloc(static_cast<size_t>(rec.length), sizeof(double)));
-    if (!rec.position || !rec.line) {
-        DeleteDelay(rec);
-        return Delay{};
-    }
-    return rec;
+    ami::allocate_line(rec);
+    return rec.line != nullptr ? rec : Delay{};
 }
 
 extern "C" void ApplyDelay(const double *in, int count, Delay rec, int reset, double *out)
@@ -32,8 +27,7 @@ extern "C" void ApplyDelay(const double *in, int count, Delay rec, int reset, do
     const bool has_line = length > 0 && rec.position && rec.line;
     if (count > 0 && in && out) {
         if (!has_line) {
-            if (in != out)
-                std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+            ami::pass_through(in, count, out);
             return;
         }
         double *const line = rec.line;
@@ -45,10 +39,8 @@ extern "C" void ApplyDelay(const double *in, int count, Delay rec, int reset, do
         }
         *rec.position = p;
     }
-    if (reset && has_line) {
-        *rec.position = 0;
-        std::memset(rec.line, 0, sizeof(double) * static_cast<size_t>(length));
-    }
+    if (reset && has_line)
+        ami::clear_line(rec);
 }
 
 extern "C" void DeleteDelay(Delay rec)

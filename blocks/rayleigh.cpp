@@ -1,9 +1,9 @@
 // Rayleigh block: third-order hump filter.
 #include "ami_shaping.h"
+#include "shaping_state.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 extern "C" Rayleigh SetRayleigh(double sample_interval, double gain, double width)
 {
@@ -22,13 +22,7 @@ extern "C" Rayleigh SetRayleigh(double sample_interval, double gain, double widt
     rec.a1 = 3.0 * e_one;
     rec.a2 = -3.0 * e_two;
     rec.a3 = std::exp(-3.0 * alpha);
-    rec.x_hist = static_cast<double *>(std::calloc(4, sizeof(double)));
-    rec.y_hist = static_cast<double *>(std::calloc(3, sizeof(double)));
-    if (!rec.x_hist || !rec.y_hist) {
-        DeleteRayleigh(rec);
-        rec.x_hist = nullptr;
-        rec.y_hist = nullptr;
-    }
+    ami::allocate_histories(rec.x_hist, 4, rec.y_hist, 3);
     return rec;
 }
 
@@ -38,8 +32,7 @@ extern "C" void ApplyRayleigh(const double *in, int count, Rayleigh rec, int res
     double *const y = rec.y_hist;
     if (count > 0 && in && out) {
         if (!x || !y) {
-            if (in != out)
-                std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+            ami::pass_through(in, count, out);
             return;
         }
         for (int n = 0; n < count; ++n) {

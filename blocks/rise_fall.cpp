@@ -1,9 +1,9 @@
 // Rise/fall (edge-rate) filter.
 #include "ami_shaping.h"
+#include "shaping_state.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 extern "C" RiseFall SetRiseFall(double sample_interval, double rise_time)
 {
@@ -15,13 +15,7 @@ extern "C" RiseFall SetRiseFall(double sample_interval, double rise_time)
     rec.b2 = std::exp(-alpha) * rec.b0;
     rec.a1 = 2.0 * std::exp(-alpha);
     rec.a2 = -std::exp(-2.0 * alpha);
-    rec.x_hist = static_cast<double *>(std::calloc(3, sizeof(double)));
-    rec.y_hist = static_cast<double *>(std::calloc(2, sizeof(double)));
-    if (!rec.x_hist || !rec.y_hist) {
-        DeleteRiseFall(rec);
-        rec.x_hist = nullptr;
-        rec.y_hist = nullptr;
-    }
+    ami::allocate_histories(rec.x_hist, 3, rec.y_hist, 2);
     return rec;
 }
 
@@ -31,8 +25,7 @@ extern "C" void ApplyRiseFall(const double *in, int count, RiseFall rec, int res
     double *const y = rec.y_hist;
     if (count > 0 && in && out) {
         if (!x || !y) {
-            if (in != out)
-                std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+            ami::pass_through(in, count, out);
             return;
         }
         for (int n = 0; n < count; ++n) {

@@ -1,9 +1,9 @@
 // Triangle block: first-order high-pass.
 #include "ami_shaping.h"
+#include "shaping_state.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 extern "C" Triangle SetTriangle(double sample_interval, double gain, double time_constant)
 {
@@ -12,13 +12,7 @@ extern "C" Triangle SetTriangle(double sample_interval, double gain, double time
     rec.b0 = gain * std::exp(-alpha / 2.0);
     rec.b1 = gain * -std::exp(-alpha / 2.0);
     rec.a1 = std::exp(-alpha);
-    rec.x_hist = static_cast<double *>(std::calloc(2, sizeof(double)));
-    rec.y_hist = static_cast<double *>(std::calloc(1, sizeof(double)));
-    if (!rec.x_hist || !rec.y_hist) {
-        DeleteTriangle(rec);
-        rec.x_hist = nullptr;
-        rec.y_hist = nullptr;
-    }
+    ami::allocate_histories(rec.x_hist, 2, rec.y_hist, 1);
     return rec;
 }
 
@@ -28,8 +22,7 @@ extern "C" void ApplyTriangle(const double *in, int count, Triangle rec, int res
     double *const y = rec.y_hist;
     if (count > 0 && in && out) {
         if (!x || !y) {
-            if (in != out)
-                std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+            ami::pass_through(in, count, out);
             return;
         }
         for (int n = 0; n < count; ++n) {

@@ -4,6 +4,7 @@
 #include "Quorvane_pelisk4.h"
 
 #include "lim_amp_curves.h"
+#include "bind_parameters.h"
 #include "samples_per_bit.h"
 
 #include <climits>
@@ -213,10 +214,7 @@ extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
         return 0;
 
     Messages messages{&rx->message};
-    const int configured = AMI_parameters_in ? ParseTree(AMI_parameters_in, rx->input_tree, &rx->message) : 0;
-    std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Info** Configured %d items through parameter string.\n",
-                  configured);
-    messages.flush();
+    ami::bind_parameters(AMI_parameters_in, rx->input_tree, messages);
     validate_settings(rx, messages);
 
     const int samples_per_bit = ami::checked_samples_per_bit(sample_interval, bit_time, messages);

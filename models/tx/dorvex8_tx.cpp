@@ -2,6 +2,7 @@
 // and in-place filtering of impulse responses and waveform blocks.
 #include "dorvex8_tx.h"
 
+#include "bind_parameters.h"
 #include "samples_per_bit.h"
 #include "tx_coefficients.h"
 
@@ -114,10 +115,7 @@ extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
         return 0;
 
     Messages messages{&tx->message};
-    const int configured = AMI_parameters_in ? ParseTree(AMI_parameters_in, tx->tree, &tx->message) : 0;
-    std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Info** Configured %d items through parameter string.\n",
-                  configured);
-    messages.flush();
+    ami::bind_parameters(AMI_parameters_in, tx->tree, messages);
     validate_settings(tx, messages);
 
     const int samples_per_bit = ami::checked_samples_per_bit(sample_interval, bit_time, messages);
