@@ -5,6 +5,7 @@
 
 #include "lim_amp_curves.h"
 #include "bind_parameters.h"
+#include "new_instance.h"
 #include "samples_per_bit.h"
 
 #include <climits>
@@ -204,12 +205,7 @@ extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
                          double bit_time, char *AMI_parameters_in, char **AMI_parameters_out,
                          void **AMI_memory_handle, char **msg)
 {
-    if (AMI_memory_handle == nullptr)
-        return 0;
-    auto *rx = static_cast<RxInstance *>(std::calloc(1, sizeof(RxInstance)));
-    *AMI_memory_handle = rx;
-    if (AMI_parameters_out != nullptr)
-        *AMI_parameters_out = nullptr;
+    auto *rx = ami::new_instance<RxInstance>(AMI_memory_handle, AMI_parameters_out);
     if (rx == nullptr || !declare_trees(rx))
         return 0;
 

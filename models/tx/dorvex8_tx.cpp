@@ -3,6 +3,7 @@
 #include "dorvex8_tx.h"
 
 #include "bind_parameters.h"
+#include "new_instance.h"
 #include "samples_per_bit.h"
 #include "tx_coefficients.h"
 
@@ -105,12 +106,7 @@ extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
                          double bit_time, char *AMI_parameters_in, char **AMI_parameters_out,
                          void **AMI_memory_handle, char **msg)
 {
-    if (AMI_memory_handle == nullptr)
-        return 0;
-    auto *tx = static_cast<TxInstance *>(std::calloc(1, sizeof(TxInstance)));
-    *AMI_memory_handle = tx;
-    if (AMI_parameters_out != nullptr)
-        *AMI_parameters_out = nullptr;
+    auto *tx = ami::new_instance<TxInstance>(AMI_memory_handle, AMI_parameters_out);
     if (tx == nullptr || !declare_tree(tx))
         return 0;
 
