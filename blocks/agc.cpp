@@ -1,10 +1,10 @@
 // Automatic gain control block: scales a signal towards a target RMS level.
 #include "ami_agc.h"
 #include "ami_patterns.h"
+#include "copy_samples.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 extern "C" AGC SetupAGC(double target, const double *impulse, int n, double dt, int S)
 {
@@ -44,8 +44,7 @@ extern "C" void ApplyAGC(const double *input, int sample_count, AGC agc, int imp
     if (sample_count <= 0)
         return;
     if (agc.gain == nullptr || agc.level == nullptr) {
-        if (input != output)
-            std::memmove(output, input, sizeof(double) * static_cast<size_t>(sample_count));
+        ami::copy_samples(input, sample_count, output);
         return;
     }
     if (impulse == 0) {

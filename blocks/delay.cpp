@@ -27,7 +27,7 @@ extern "C" void ApplyDelay(const double *in, int count, Delay rec, int reset, do
     const bool has_line = length > 0 && rec.position && rec.line;
     if (count > 0 && in && out) {
         if (!has_line) {
-            ami::pass_through(in, count, out);
+            ami::copy_samples(in, count, out);
             return;
         }
         double *const line = rec.line;

@@ -1,6 +1,7 @@
 // Decision feedback equalizer block.
 #include "ami_cdr.h"
 #include "ami_dfe.h"
+#include "copy_samples.h"
 
 #include <cmath>
 #include <cstdint>
@@ -50,8 +51,7 @@ extern "C" void ApplyDFE(const double *input, int sample_count, DFE dfe, int imp
 {
     if (sample_count <= 0 || !input || !output)
         return;
-    if (input != output)
-        std::memmove(output, input, sizeof(double) * static_cast<size_t>(sample_count));
+    ami::copy_samples(input, sample_count, output);
     if (dfe.mode == CONTROL_OFF)
         return;
     const int taps = dfe.taps ? dfe.tap_count : 0;

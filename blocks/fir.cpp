@@ -1,12 +1,12 @@
 // FIR filter with time-spaced taps read by linear interpolation between samples.
 #include "ami_complex.h"
 #include "ami_fir.h"
+#include "copy_samples.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -106,8 +106,7 @@ extern "C" FIR SetupSimpleFIR(int tap_count, double tap_spacing, double sample_i
 extern "C" void ApplyFIR(const double *in, int count, FIR fir, int set, int reset, double *out)
 {
     if (is_pass_through(fir)) {
-        if (count > 0 && in != out)
-            std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+        ami::copy_samples(in, count, out);
         return;
     }
 

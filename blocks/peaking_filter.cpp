@@ -1,6 +1,7 @@
 // Peaking filter: a bank of pole/weight configurations turned into IIR filters.
 #include "ami_complex.h"
 #include "ami_peaking_filter.h"
+#include "copy_samples.h"
 
 #include <cassert>
 #include <climits>
@@ -142,8 +143,7 @@ extern "C" void ApplyPeakingFilter(const double *in, int count, PeakingFilter fi
                                    double *out)
 {
     if (filt.config_count <= 0) {
-        if (count > 0 && in != out)
-            std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+        ami::copy_samples(in, count, out);
         return;
     }
     // A filter with configurations always has its histories.

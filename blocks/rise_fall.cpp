@@ -25,7 +25,7 @@ extern "C" void ApplyRiseFall(const double *in, int count, RiseFall rec, int res
     double *const y = rec.y_hist;
     if (count > 0 && in && out) {
         if (!x || !y) {
-            ami::pass_through(in, count, out);
+            ami::copy_samples(in, count, out);
             return;
         }
         for (int n = 0; n < count; ++n) {

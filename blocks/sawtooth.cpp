@@ -28,7 +28,7 @@ extern "C" void ApplySawtooth(const double *in, int count, Sawtooth rec, int res
     const bool has_state = rec.position && rec.line && rec.accumulator;
     if (count > 0 && in && out) {
         if (!has_state)
-            ami::pass_through(in, count, out);
+            ami::copy_samples(in, count, out);
         else if (rec.length < 2)
             std::memset(out, 0, sizeof(double) * static_cast<size_t>(count));
         else

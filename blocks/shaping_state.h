@@ -1,7 +1,8 @@
 // State handling shared by the edge and pulse shaping blocks: histories and
-// delay lines allocated at set-up, and the copy that a block without state
-// makes instead of filtering.
+// delay lines allocated at set-up.
 #pragma once
+
+#include "copy_samples.h"
 
 #include <climits>
 #include <cmath>
@@ -9,13 +10,6 @@
 #include <cstring>
 
 namespace ami {
-
-// Copies count (> 0) samples of in to out, which may be the same array.
-inline void pass_through(const double *in, int count, double *out)
-{
-    if (in != out)
-        std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
-}
 
 // Allocates the zeroed input and output histories of a recursive block;
 // when either allocation fails, both are left null (the block then passes

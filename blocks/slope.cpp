@@ -26,7 +26,7 @@ extern "C" void ApplySlope(const double *in, int count, Slope rec, int reset, do
     const bool has_state = rec.position && rec.line && rec.accumulator;
     if (count > 0 && in && out) {
         if (!has_state || rec.length < 2)
-            ami::pass_through(in, count, out);
+            ami::copy_samples(in, count, out);
         else
             ami::run_moving_average(in, count, rec, out, [](double acc, double) { return acc; });
     }

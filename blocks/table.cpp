@@ -1,5 +1,6 @@
 // Lookup table: piecewise-linear transfer curve held at its end values.
 #include "ami_table.h"
+#include "copy_samples.h"
 
 #include <cassert>
 #include <cstdlib>
@@ -27,8 +28,7 @@ extern "C" Table SetTable(int npts, const double *x, const double *y)
 extern "C" void ApplyTable(const double *in, int count, Table table, double *out)
 {
     if (table.npts < 1 || table.x == nullptr || table.y == nullptr) {
-        if (count > 0 && in != out)
-            std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+        ami::copy_samples(in, count, out);
         return;
     }
     const double *const x = table.x;

@@ -1,10 +1,10 @@
 // Nonlinearities applied to responses through one PRBS7 period.
 #include "ami_patterns.h"
 #include "ami_table.h"
+#include "copy_samples.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -22,8 +22,7 @@ void through_prbs7(const double *in, int count, int S, double dt, double *out, C
     double *const period = usable ? static_cast<double *>(std::malloc(sizeof(double) * 127 * static_cast<size_t>(S)))
                                   : nullptr;
     if (period == nullptr) {
-        if (count > 0 && in != out)
-            std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+        ami::copy_samples(in, count, out);
         return;
     }
     const int length = 127 * S;

@@ -1,13 +1,13 @@
 // Tx FFE: symbol-spaced feed-forward equalizer with per-tap gain limits.
 #include "IBIS_AMI_tree.h"
 #include "ami_tx_ffe.h"
+#include "copy_samples.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -69,8 +69,7 @@ extern "C" TxFFE SetupTxFFE(int samples_per_bit, int tap_count, int mode, const 
 extern "C" void ApplyTxFFE(const double *in, int count, TxFFE ffe, int reset, double *out)
 {
     if (is_pass_through(ffe)) {
-        if (count > 0 && in != out)
-            std::memmove(out, in, sizeof(double) * static_cast<size_t>(count));
+        ami::copy_samples(in, count, out);
         return;
     }
 
