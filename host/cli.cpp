@@ -31,18 +31,13 @@ int parse_command_line(int argc, char **argv, Options &o)
     CLI::App app{kDescription, "ami_host"};
     app.get_formatter()->column_width(34);
 
-    const std::string tx_default = AMI_HOST_DEFAULT_TX_MODEL;
-    const std::string rx_default = AMI_HOST_DEFAULT_RX_MODEL;
-    app.add_option("--tx-model", o.tx_model, "Tx model library, or none (default: this build's " +
-                                                 std::string("dorvex8_tx)"))
+    app.add_option("--tx-model", o.tx_model, "Tx model library, or none (default: this build's dorvex8_tx)")
         ->type_name("FILE")
         ->group("Models");
     app.add_option("--tx-ami", o.tx_ami, "the Tx model's .ami file (default: the default Tx model's)")
         ->type_name("FILE")
         ->group("Models");
-    app.add_option("--rx-model", o.rx_model,
-                   "Rx model library, or none (default: this build's Quorvane_pelisk4" +
-                       std::string(rx_default.empty() ? ", not built yet)" : ")"))
+    app.add_option("--rx-model", o.rx_model, "Rx model library, or none (default: this build's Quorvane_pelisk4)")
         ->type_name("FILE")
         ->group("Models");
     app.add_option("--rx-ami", o.rx_ami, "the Rx model's .ami file (default: the default Rx model's)")
@@ -144,9 +139,9 @@ int parse_command_line(int argc, char **argv, Options &o)
             ami.clear();
         return "";
     };
-    std::string problem = resolve(o.tx_model, o.tx_ami, tx_default, AMI_HOST_DEFAULT_TX_AMI, "tx");
+    std::string problem = resolve(o.tx_model, o.tx_ami, AMI_HOST_DEFAULT_TX_MODEL, AMI_HOST_DEFAULT_TX_AMI, "tx");
     if (problem.empty())
-        problem = resolve(o.rx_model, o.rx_ami, rx_default, AMI_HOST_DEFAULT_RX_AMI, "rx");
+        problem = resolve(o.rx_model, o.rx_ami, AMI_HOST_DEFAULT_RX_MODEL, AMI_HOST_DEFAULT_RX_AMI, "rx");
     if (!problem.empty())
         return usage_error(problem);
     if (o.tx_model.empty() && !o.tx_overrides.empty())
