@@ -2,9 +2,7 @@
 // 1024 and 65536 samples (CTLE, limiting amplifier, edge-rate filter and clock
 // recovery), and AMI_Init on one column of 4096, 16384 and 65536 samples.
 #include "Quorvane_pelisk4.h"
-#include "test_signals.h"
-
-#include <benchmark/benchmark.h>
+#include "model_bench.h"
 
 #include <cmath>
 #include <vector>
@@ -26,51 +24,25 @@ std::vector<double> data_wave(size_t samples)
 
 void GetWave(benchmark::State &state)
 {
-    const long block = state.range(0);
     std::vector<double> impulse = unit_impulse(4096);
     char *parameters = nullptr;
     char *message = nullptr;
     void *instance = nullptr;
     AMI_Init(impulse.data(), 4096, 0, kSampleInterval, kBitTime, nullptr, &parameters, &instance, &message);
-    const std::vector<double> source = data_wave(static_cast<size_t>(block));
-    std::vector<double> wave = source;
-    std::vector<double> clock_times(static_cast<size_t>(block) + 1, -1.0);
-    for (auto _ : state) {
-        state.PauseTiming();
-        wave = source;
-        state.ResumeTiming();
-        AMI_GetWave(wave.data(), block, clock_times.data(), &parameters, instance);
-        benchmark::DoNotOptimize(wave.data());
-    }
-    if (wave.size() != static_cast<size_t>(block) || !all_finite(wave))
-        state.SkipWithError("output is not finite");
+    const std::vector<double> source = data_wave(static_cast<size_t>(state.range(0)));
+    std::vector<double> clock_times(source.size() + 1, -1.0);
+    time_get_wave(state, instance, source, clock_times.data());
     AMI_Close(instance);
-    state.SetItemsProcessed(state.iterations() * block);
 }
 BENCHMARK(GetWave)->Arg(1024)->Arg(65536);
 
 void Init(benchmark::State &state)
 {
     const long rows = state.range(0);
-    std::vector<double> source(static_cast<size_t>(rows), 0.0);
+    std::vector<double> column(static_cast<size_t>(rows), 0.0);
     for (long i = 0; i < 96; ++i)
-        source[static_cast<size_t>(i)] = 1e10 * std::sin(M_PI * static_cast<double>(i) / 96.0);
-    std::vector<double> column;
-    for (auto _ : state) {
-        state.PauseTiming();
-        column = source;
-        state.ResumeTiming();
-        char *parameters = nullptr;
-        char *message = nullptr;
-        void *instance = nullptr;
-        if (AMI_Init(column.data(), rows, 0, kSampleInterval, kBitTime, nullptr, &parameters, &instance,
-                     &message) != 1)
-            state.SkipWithError("AMI_Init failed");
-        AMI_Close(instance);
-    }
-    if (!all_finite(column))
-        state.SkipWithError("output is not finite");
-    state.SetItemsProcessed(state.iterations() * rows);
+        column[static_cast<size_t>(i)] = 1e10 * std::sin(M_PI * static_cast<double>(i) / 96.0);
+    time_init(state, column, rows, 0, kSampleInterval, kBitTime, nullptr);
 }
 BENCHMARK(Init)->Arg(4096)->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
 
