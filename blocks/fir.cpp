@@ -2,12 +2,12 @@
 #include "ami_complex.h"
 #include "ami_fir.h"
 #include "copy_samples.h"
+#include "linear_history.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <emmintrin.h>
 
 namespace {
@@ -107,10 +107,6 @@ void filter_ring(const double *in, int count, const FIR &fir, const double *q, d
     *fir.position = p;
 }
 
-// Longest history kept on the stack, and samples filtered per chunk.
-constexpr int kStackHistory = 1024;
-constexpr int kChunk = 512;
-
 // Output i of a chunk whose inputs start at x (the history before them at
 // x[-1], x[-2], ...): the taps' sum in tap order.
 double one_output(const double *x, int i, const FIR &fir, const double *q)
@@ -145,42 +141,17 @@ void four_outputs(const double *x, int i, const FIR &fir, const double *q, doubl
     _mm_storeu_pd(out + i + 2, high);
 }
 
-// The filter over a straight copy of the history on the stack: the last
-// length - 1 inputs followed by a chunk of new ones, so that no tap wraps.
-// The ring is laid back out at the end.
+// The filter over a straight copy of the history (see linear_history.h).
 void filter_linear(const double *in, int count, const FIR &fir, const double *q, double *out)
 {
-    const int length = fir.history_length;
-    const int kept = length - 1;
-    const int p = *fir.position;
-    double line[kStackHistory + kChunk];
-    // Slot p holds the input length samples back, which no tap reads.
-    for (int i = 0; i < kept; ++i) {
-        const int slot = p - kept + i;
-        line[i] = fir.history[slot < 0 ? slot + length : slot];
-    }
-    double *const x = line + kept;
-    int chunk = 0;
-    for (int done = 0; done < count; done += chunk) {
-        chunk = count - done < kChunk ? count - done : kChunk;
-        if (done > 0)
-            std::memmove(line, line + kChunk, sizeof(double) * static_cast<size_t>(kept));
-        // The chunk is copied before any of its outputs is written, so in
-        // and out may be one array.
-        std::memcpy(x, in + done, sizeof(double) * static_cast<size_t>(chunk));
-        int i = 0;
-        for (; i + 4 <= chunk; i += 4)
-            four_outputs(x, i, fir, q, out + done);
-        for (; i < chunk; ++i)
-            out[done + i] = one_output(x, i, fir, q);
-    }
-    // The ring takes the last min(count, length) inputs at their slots.
-    const int written = count < length ? count : length;
-    for (int i = count - written; i < count; ++i) {
-        const long long slot = (static_cast<long long>(p) + i) % length;
-        fir.history[slot] = x[chunk - (count - i)];
-    }
-    *fir.position = static_cast<int>((static_cast<long long>(p) + count) % length);
+    ami::run_on_line(in, count, fir.history, fir.position, fir.history_length, out,
+                     [&](const double *x, int chunk, double *y) {
+                         int i = 0;
+                         for (; i + 4 <= chunk; i += 4)
+                             four_outputs(x, i, fir, q, y);
+                         for (; i < chunk; ++i)
+                             y[i] = one_output(x, i, fir, q);
+                     });
 }
 
 } // namespace
@@ -223,7 +194,7 @@ extern "C" void ApplyFIR(const double *in, int count, FIR fir, int set, int rese
         s = 0;
     const double *const q = fir.tap_sets[s];
     if (count > 0) {
-        if (fir.history_length - 1 <= kStackHistory)
+        if (ami::fits_line(fir.history_length))
             filter_linear(in, count, fir, q, out);
         else
             filter_ring(in, count, fir, q, out);

@@ -101,6 +101,34 @@ void ApplyRiseFall(const double *in, int count, RiseFall rec, int reset, double 
     }
 }
 
+void ApplyTxFFE(const double *in, int count, TxFFE ffe, int reset, double *out)
+{
+    const int length = ffe.history_length;
+    const int spacing = ffe.samples_per_bit;
+    double *const history = ffe.history;
+    int p = *ffe.position;
+    if (count > 0) {
+        for (int j = 0; j < count; ++j) {
+            history[p] = in[j];
+            double s = 0.0;
+            int index = p;
+            for (int k = 0; k < ffe.tap_count; ++k) {
+                s = s + ffe.taps[k] * history[index];
+                index -= spacing;
+                if (index < 0)
+                    index += length;
+            }
+            out[j] = s;
+            p = p + 1 == length ? 0 : p + 1;
+        }
+        *ffe.position = p;
+    }
+    if (reset) {
+        *ffe.position = 0;
+        std::fill_n(history, length, 0.0);
+    }
+}
+
 void ApplyFIR(const double *in, int count, FIR fir, int set, int reset, double *out)
 {
     const int s = std::clamp(set, 0, fir.set_count - 1);

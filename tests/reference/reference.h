@@ -8,6 +8,7 @@
 #include "ami_peaking_filter.h"
 #include "ami_shaping.h"
 #include "ami_table.h"
+#include "ami_tx_ffe.h"
 
 namespace reference {
 
@@ -16,6 +17,7 @@ void ApplyTable(const double *in, int count, Table table, double *out);
 void ApplyRiseFall(const double *in, int count, RiseFall rec, int reset, double *out);
 int ApplyAdvancedNerovaCDR(const double *wave, int wave_size, AdvancedNerovaCDR cdr, double sample_interval,
                            int clock_index, double *clock_times);
+void ApplyTxFFE(const double *in, int count, TxFFE ffe, int reset, double *out);
 void ApplyFIR(const double *in, int count, FIR fir, int set, int reset, double *out);
 
 void P2I(double *out, const double *in, int n, int S, double dt);
