@@ -53,6 +53,27 @@ void step_sums(const double *in, int i, int S, double *step)
     }
 }
 
+// Pulse samples i to i + kSideBySide - 1 side by side (i >= S - 1): each
+// dt*(in[i] + in[i - 1] + ... + in[i - S + 1]), added newest first. All
+// inputs are read before any output is written.
+void window_sums(const double *in, int i, int S, double dt, double *out)
+{
+    constexpr int pairs = ami::kSideBySidePairs;
+    __m128d sums[pairs];
+#pragma GCC unroll 8
+    for (int v = 0; v < pairs; ++v)
+        sums[v] = _mm_loadu_pd(in + i + 2 * v);
+    for (int m = 1; m < S; ++m) {
+#pragma GCC unroll 8
+        for (int v = 0; v < pairs; ++v)
+            sums[v] = _mm_add_pd(sums[v], _mm_loadu_pd(in + i - m + 2 * v));
+    }
+    const __m128d scale = _mm_set1_pd(dt);
+#pragma GCC unroll 8
+    for (int v = 0; v < pairs; ++v)
+        _mm_storeu_pd(out + i + 2 * v, _mm_mul_pd(scale, sums[v]));
+}
+
 } // namespace
 
 extern "C" void I2S(double *out, const double *in, int n, double dt)
@@ -88,7 +109,12 @@ extern "C" void I2P(double *out, const double *in, int n, int S, double dt)
     }
     // From the end down: out[i] reads in[i] and earlier samples only, so out
     // may be in itself.
-    for (int i = n - 1; i >= 0; --i) {
+    int i = n;
+    while (i - ami::kSideBySide >= S - 1 && i - ami::kSideBySide >= 0) {
+        i -= ami::kSideBySide;
+        window_sums(in, i, S, dt, out);
+    }
+    while (--i >= 0) {
         double sum = in[i];
         for (int j = i - 1; j >= 0 && j > i - S; --j)
             sum = sum + in[j];

@@ -164,6 +164,44 @@ struct Window {
     }
 };
 
+// For k .. k + kSideBySide - 1 side by side: the sum from 0.0 over bits
+// b = first .. 126, in that order, of x[(k + l + b*S) mod L], negated where
+// the pattern's bit is 0 when `signed_bits`. L = 127*S >= kSideBySide.
+void period_sums(const double *x, int S, int k, int first, bool signed_bits, double *out)
+{
+    constexpr int pairs = ami::kSideBySidePairs;
+    const int L = kBits * S;
+    const __m128d negate = _mm_set1_pd(-0.0);
+    __m128d sums[pairs];
+#pragma GCC unroll 8
+    for (int v = 0; v < pairs; ++v)
+        sums[v] = _mm_setzero_pd();
+    int p = k + first * S;
+    if (p >= L)
+        p -= L;
+    for (int b = first; b < kBits; ++b) {
+        // Flipping the sign bit is what negation does.
+        const __m128d sign = signed_bits && !kPRBS7[b] ? negate : _mm_setzero_pd();
+        if (p + ami::kSideBySide <= L) {
+#pragma GCC unroll 8
+            for (int v = 0; v < pairs; ++v)
+                sums[v] = _mm_add_pd(sums[v], _mm_xor_pd(_mm_loadu_pd(x + p + 2 * v), sign));
+        } else {
+            for (int v = 0; v < pairs; ++v) {
+                const int a = p + 2 * v < L ? p + 2 * v : p + 2 * v - L;
+                const int c = a + 1 < L ? a + 1 : a + 1 - L;
+                sums[v] = _mm_add_pd(sums[v], _mm_xor_pd(_mm_set_pd(x[c], x[a]), sign));
+            }
+        }
+        p += S;
+        if (p >= L)
+            p -= L;
+    }
+#pragma GCC unroll 8
+    for (int v = 0; v < pairs; ++v)
+        _mm_storeu_pd(out + 2 * v, sums[v]);
+}
+
 } // namespace
 
 namespace ami {
@@ -171,8 +209,11 @@ namespace ami {
 void invert_prbs7_period(double *pulse, double *w, const double *waveform, int S)
 {
     const int L = kBits * S;
+    int k = 0;
     // 1. Correlation with the pattern, bit 1 counting +1 and bit 0 -1.
-    for (int k = 0; k < L; ++k) {
+    for (; k + ami::kSideBySide <= L; k += ami::kSideBySide)
+        period_sums(waveform, S, k, 0, true, w + k);
+    for (; k < L; ++k) {
         double sum = 0.0;
         int position = k;
         for (int b = 0; b < kBits; ++b) {
@@ -184,7 +225,13 @@ void invert_prbs7_period(double *pulse, double *w, const double *waveform, int S
         w[k] = sum;
     }
     // 2. Inversion: the autocorrelation is 127 at lag 0 and -1 elsewhere.
-    for (int k = 0; k < L; ++k) {
+    double sums[ami::kSideBySide];
+    for (k = 0; k + ami::kSideBySide <= L; k += ami::kSideBySide) {
+        period_sums(w, S, k, 1, false, sums);
+        for (int l = 0; l < ami::kSideBySide; ++l)
+            pulse[k + l] = w[k + l] * 0.03125 + sums[l] * 0.015625;
+    }
+    for (; k < L; ++k) {
         double sum = 0.0;
         int position = k;
         for (int j = 1; j < kBits; ++j) {

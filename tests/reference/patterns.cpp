@@ -81,6 +81,22 @@ void invert_prbs7_period(double *pulse, double *w, const double *waveform, int S
 
 namespace reference {
 
+void I2P(double *out, const double *in, int n, int S, double dt)
+{
+    if (n <= 0)
+        return;
+    if (S < 1) {
+        std::fill_n(out, n, 0.0);
+        return;
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        double sum = in[i];
+        for (int j = i - 1; j >= 0 && j > i - S; --j)
+            sum = sum + in[j];
+        out[i] = dt * sum;
+    }
+}
+
 void P2I(double *out, const double *in, int n, int S, double dt)
 {
     if (n <= 0)

@@ -21,7 +21,7 @@ Samples Response(int n, int S, std::mt19937 &random)
     return x;
 }
 
-TEST(FastPatterns, PulseToImpulse)
+TEST(FastPatterns, ImpulseToPulseAndPulseToImpulse)
 {
     std::mt19937 random(5);
     for (int S = 1; S <= 64; S += S < 8 ? 1 : 7)
@@ -32,6 +32,13 @@ TEST(FastPatterns, PulseToImpulse)
             P2I(fast.data(), in.data(), n, S, 1e-12);
             reference::P2I(ref.data(), in.data(), n, S, 1e-12);
             EXPECT_TRUE(SameBits(fast, ref));
+            // I2P also in place.
+            Samples in_place = in;
+            I2P(fast.data(), in.data(), n, S, 1e-12);
+            I2P(in_place.data(), in_place.data(), n, S, 1e-12);
+            reference::I2P(ref.data(), in.data(), n, S, 1e-12);
+            EXPECT_TRUE(SameBits(fast, ref));
+            EXPECT_TRUE(SameBits(in_place, ref));
         }
 }
 

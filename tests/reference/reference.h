@@ -20,6 +20,7 @@ int ApplyAdvancedNerovaCDR(const double *wave, int wave_size, AdvancedNerovaCDR 
 void ApplyTxFFE(const double *in, int count, TxFFE ffe, int reset, double *out);
 void ApplyFIR(const double *in, int count, FIR fir, int set, int reset, double *out);
 
+void I2P(double *out, const double *in, int n, int S, double dt);
 void P2I(double *out, const double *in, int n, int S, double dt);
 void P2PRBS(double *out, const double *in, int n, int S, double dt);
 void PRBS2P(double *out, const double *in, int n, int S, double dt);
