@@ -7,6 +7,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -191,6 +193,23 @@ void PRBS2P(double *out, const double *in, int n, int S, double)
     for (long long k = 0; k < n; ++k)
         out[k] = out[k] - T - corr[k];
     std::free(work);
+}
+
+// Impulse response -> one PRBS7 period -> table on every sample -> impulse
+// response, as the receiver's AMI_Init applies its limiting amplifier.
+void ApplyTablePRBS(const double *in, int count, int S, double dt, Table table, double *out)
+{
+    if (!(S >= 1 && count >= 6 && count / kBits >= S)) {
+        std::memmove(out, in, sizeof(double) * static_cast<size_t>(std::max(count, 0)));
+        return;
+    }
+    const size_t L = static_cast<size_t>(kBits) * static_cast<size_t>(S);
+    std::vector<double> period(L), pulse(static_cast<size_t>(count));
+    I2P(pulse.data(), in, count, S, dt);
+    P2PRBS(period.data(), pulse.data(), count, S, dt);
+    reference::ApplyTable(period.data(), static_cast<int>(L), table, period.data());
+    PRBS2P(pulse.data(), period.data(), count, S, dt);
+    P2I(out, pulse.data(), count, S, dt);
 }
 
 } // namespace reference

@@ -22,6 +22,7 @@ void ApplyFIR(const double *in, int count, FIR fir, int set, int reset, double *
 
 void I2P(double *out, const double *in, int n, int S, double dt);
 void P2I(double *out, const double *in, int n, int S, double dt);
+void ApplyTablePRBS(const double *in, int count, int S, double dt, Table table, double *out);
 void P2PRBS(double *out, const double *in, int n, int S, double dt);
 void PRBS2P(double *out, const double *in, int n, int S, double dt);
 
