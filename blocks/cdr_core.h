@@ -167,9 +167,10 @@ inline Detector detect(double e, double d0, double d1)
 // The state of a loop taken into locals for one apply call: construct it,
 // step it over the samples in order, and finish it to lay the state back out
 // and learn the clock-times index after the last time written. At every data
-// tick, after the data decision, on_data_tick(Detector, double &h) decides on
-// a phase step by moving h (the samples left to the next edge tick); the data
-// countdown then follows h. The caller has checked the arguments and the
+// tick, after the data decision, on_data_tick(Detector, double h) decides on
+// a phase step and returns h (the samples left to the next edge tick) moved
+// by it; the data countdown then follows h. h goes in and out by value so
+// that the loop's state can stay in registers. The caller has checked the arguments and the
 // cells.
 template <class Record>
 class Loop {
@@ -270,7 +271,7 @@ private:
         // Slicer interpolated at t_now + l*dt.
         const double d = (l_ + 1.0) * x - l_ * p_ + r_.feedback * history_[0] > 0.0 ? 0.5 : -0.5;
         data_decision_ = r_.flip_time - ui_ <= t_now && t_now < r_.flip_time ? -d : d;
-        on_data_tick(detect(edge_decision_, history_[0], data_decision_), h_);
+        h_ = on_data_tick(detect(edge_decision_, history_[0], data_decision_), h_);
         l_ = h_ + data_offset_;
     }
 

@@ -20,11 +20,13 @@ struct PeakingRun {
     // Takes the coefficients of configuration s and the record's histories.
     PeakingRun(const PeakingFilter &filt, int s)
     {
+#pragma GCC unroll 16
         for (int j = 0; j <= N; ++j) {
             b[j] = filt.forward_coefs[s][j];
             x_hist[j] = filt.peak_in[j];
             y_hist[j] = filt.peak_out[j];
         }
+#pragma GCC unroll 16
         for (int j = 0; j < N; ++j)
             f[j] = filt.feedback_coefs[s][j];
     }
@@ -51,6 +53,7 @@ struct PeakingRun {
     // Lays the histories back out in the record.
     void store(const PeakingFilter &filt) const
     {
+#pragma GCC unroll 16
         for (int j = 0; j <= N; ++j) {
             filt.peak_in[j] = x_hist[j];
             filt.peak_out[j] = y_hist[j];

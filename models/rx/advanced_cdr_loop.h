@@ -87,7 +87,7 @@ public:
     {
     }
 
-    void operator()(ami::cdr::Detector decision, double &h)
+    double operator()(ami::cdr::Detector decision, double h)
     {
         using namespace ami::cdr;
         line_.push(decision == Detector::early ? 1 : decision == Detector::late ? -1 : 0);
@@ -113,6 +113,7 @@ public:
             if (late_enough(votes, *cdr_.threshold))
                 take_step(cdr_, h, -delta_);
         }
+        return h;
     }
 
 private:
