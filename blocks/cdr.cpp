@@ -34,7 +34,7 @@ extern "C" int ApplyCDR(const double *wave, int wave_size, CDR cdr, double sampl
     const double delta = (1.0 + cdr.freq_offset) * cdr.step * static_cast<double>(cdr.samples_per_bit);
     // Each decision acts on the accumulator at once; a step is tested only
     // when a decision of the matching sign arrives.
-    return run(wave, wave_size, cdr, sample_interval, clock_index, clock_times, [&](Detector decision, double &h) {
+    return run(wave, wave_size, cdr, sample_interval, clock_index, clock_times, [&](Detector decision, double h) {
         int &votes = *cdr.vote_accumulator;
         if (decision == Detector::early) {
             count_early(votes);
@@ -45,6 +45,7 @@ extern "C" int ApplyCDR(const double *wave, int wave_size, CDR cdr, double sampl
             if (tracking && late_enough(votes, *cdr.threshold))
                 take_step(cdr, h, -delta);
         }
+        return h;
     });
 }
 

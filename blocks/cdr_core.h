@@ -164,92 +164,149 @@ inline Detector detect(double e, double d0, double d1)
     return Detector::none;
 }
 
+// The state of a loop taken into locals for one apply call: construct it,
+// step it over the samples in order, and finish it to lay the state back out
+// and learn the clock-times index after the last time written. At every data
+// tick, after the data decision, on_data_tick(Detector, double h) decides on
+// a phase step and returns h (the samples left to the next edge tick) moved
+// by it; the data countdown then follows h. h goes in and out by value so
+// that the loop's state can stay in registers. The caller has checked the arguments and the
+// cells.
+template <class Record>
+class Loop {
+public:
+    Loop(const Record &r, double dt, int clock_index, double *clock_times)
+        : r_(r), dt_(dt), s_(static_cast<double>(r.samples_per_bit)), ui_(s_ * dt),
+          period_((1.0 + r.freq_offset) * s_), data_offset_(*r.data_offset), history_(r.data_history),
+          history_last_(r.history_length - 1), clock_times_(clock_times), k_(clock_index), h_(*r.edge_countdown),
+          l_(*r.data_countdown), low_(*r.sample_count_low), high_(*r.sample_count_high), p_(*r.previous_sample),
+          edge_decision_(*r.edge_decision), data_decision_(*r.data_decision), retimed_(*r.retimed_data)
+    {
+        if (clock_times[k_] > 0.0) {
+            *r.reference_time = clock_times[k_];
+            clock_times[k_] = -1.0;
+        }
+    }
+
+    template <class OnDataTick>
+    [[gnu::always_inline]] void step(double x, OnDataTick &on_data_tick)
+    {
+        if (h_ < 0.0 || l_ < 0.0) {
+            const double t_now = sample_time();
+            if (h_ < 0.0)
+                edge_tick(x, t_now);
+            else
+                between_edges();
+            if (l_ < 0.0) {
+                data_tick(x, t_now, on_data_tick);
+            } else {
+                l_ = l_ - 1.0;
+            }
+        } else {
+            between_edges();
+            l_ = l_ - 1.0;
+        }
+        if (++low_ == kCounterWrap) {
+            low_ = 0;
+            ++high_;
+        }
+        p_ = x;
+    }
+
+    int finish()
+    {
+        // The phase of the last edge tick only is kept, so it is formed once.
+        if (ticked_)
+            *r_.clock_phase = std::fmod(last_tick_, ui_);
+        *r_.edge_countdown = h_;
+        *r_.data_countdown = l_;
+        *r_.sample_count_low = low_;
+        *r_.sample_count_high = high_;
+        *r_.previous_sample = p_;
+        *r_.edge_decision = edge_decision_;
+        *r_.data_decision = data_decision_;
+        *r_.retimed_data = retimed_;
+        return k_;
+    }
+
+private:
+    double sample_time() const
+    {
+        return static_cast<double>(low_) * dt_ + static_cast<double>(high_) * (dt_ * 2147483647.0);
+    }
+
+    void edge_tick(double x, double t_now)
+    {
+        // The slicer interpolates at t_now + h*dt; the clock time written is
+        // one sample interval after that instant.
+        const double t = (h_ + 1.0) * dt_ + t_now;
+        last_tick_ = t;
+        ticked_ = true;
+        const double reference = *r_.reference_time;
+        clock_times_[k_] = t;
+        ++k_;
+        *r_.reference_time = clock_times_[k_];
+        clock_times_[k_] = -1.0;
+        edge_decision_ = (h_ + 1.0) * x - h_ * p_ + r_.feedback * edge_decision_ > 0.0 ? 0.5 : -0.5;
+        retimed_ = data_decision_;
+        for (int j = history_last_; j > 0; --j)
+            history_[j] = history_[j - 1];
+        history_[0] = data_decision_;
+        h_ = h_ + period_ - 1.0;
+        if (r_.reference_enabled && reference > 0.0) {
+            h_ = h_ + s_ * (std::fmod(reference - *r_.previous_reference_time + ui_ / 2.0, ui_) - ui_ / 2.0) / ui_;
+            *r_.previous_reference_time = reference;
+        }
+    }
+
+    void between_edges()
+    {
+        retimed_ = h_ < 1.0 ? h_ * history_[0] + (1.0 - h_) * data_decision_ : history_[0];
+        h_ = h_ - 1.0;
+    }
+
+    template <class OnDataTick>
+    void data_tick(double x, double t_now, OnDataTick &on_data_tick)
+    {
+        // Slicer interpolated at t_now + l*dt.
+        const double d = (l_ + 1.0) * x - l_ * p_ + r_.feedback * history_[0] > 0.0 ? 0.5 : -0.5;
+        data_decision_ = r_.flip_time - ui_ <= t_now && t_now < r_.flip_time ? -d : d;
+        h_ = on_data_tick(detect(edge_decision_, history_[0], data_decision_), h_);
+        l_ = h_ + data_offset_;
+    }
+
+    const Record &r_;
+    const double dt_;
+    const double s_;
+    const double ui_;
+    const double period_;
+    const double data_offset_;
+    double *const history_;
+    const int history_last_;
+    double *const clock_times_;
+    int k_;
+    double h_;
+    double l_;
+    int low_;
+    int high_;
+    double p_;
+    double edge_decision_;
+    double data_decision_;
+    double retimed_;
+    double last_tick_ = 0.0;
+    bool ticked_ = false;
+};
+
 // Runs a loop over wave_size samples and returns the clock-times index after
-// the last time written. At every data tick, after the data decision,
-// on_data_tick(Detector, double &h) decides on a phase step by moving h (the
-// samples left to the next edge tick); the data countdown then follows h.
-// The caller has checked the arguments and the cells.
+// the last time written (see Loop).
 template <class Record, class OnDataTick>
 int run(const double *wave, int wave_size, const Record &r, double dt, int clock_index, double *clock_times,
         OnDataTick on_data_tick)
 {
-    const double s = static_cast<double>(r.samples_per_bit);
-    const double ui = s * dt;
-    const double period = (1.0 + r.freq_offset) * s;
-    const double data_offset = *r.data_offset;
-    double *const history = r.data_history;
-    const int history_last = r.history_length - 1;
-
-    int k = clock_index;
-    if (clock_times[k] > 0.0) {
-        *r.reference_time = clock_times[k];
-        clock_times[k] = -1.0;
-    }
-
-    double h = *r.edge_countdown;
-    double l = *r.data_countdown;
-    int low = *r.sample_count_low;
-    int high = *r.sample_count_high;
-    double p = *r.previous_sample;
-    double edge_decision = *r.edge_decision;
-    double data_decision = *r.data_decision;
-    double retimed = *r.retimed_data;
-
-    for (int n = 0; n < wave_size; ++n) {
-        const double x = wave[n];
-        const double t_now = static_cast<double>(low) * dt + static_cast<double>(high) * (dt * 2147483647.0);
-
-        if (h < 0.0) {
-            // Edge tick: the slicer interpolates at t_now + h*dt; the clock
-            // time written is one sample interval after that instant.
-            const double t = (h + 1.0) * dt + t_now;
-            *r.clock_phase = std::fmod(t, ui);
-            const double reference = *r.reference_time;
-            clock_times[k] = t;
-            ++k;
-            *r.reference_time = clock_times[k];
-            clock_times[k] = -1.0;
-            edge_decision = (h + 1.0) * x - h * p + r.feedback * edge_decision > 0.0 ? 0.5 : -0.5;
-            retimed = data_decision;
-            for (int j = history_last; j > 0; --j)
-                history[j] = history[j - 1];
-            history[0] = data_decision;
-            h = h + period - 1.0;
-            if (r.reference_enabled && reference > 0.0) {
-                h = h + s * (std::fmod(reference - *r.previous_reference_time + ui / 2.0, ui) - ui / 2.0) / ui;
-                *r.previous_reference_time = reference;
-            }
-        } else {
-            retimed = h < 1.0 ? h * history[0] + (1.0 - h) * data_decision : history[0];
-            h = h - 1.0;
-        }
-
-        if (l < 0.0) {
-            // Data tick: slicer interpolated at t_now + l*dt.
-            const double d = (l + 1.0) * x - l * p + r.feedback * history[0] > 0.0 ? 0.5 : -0.5;
-            data_decision = r.flip_time - ui <= t_now && t_now < r.flip_time ? -d : d;
-            on_data_tick(detect(edge_decision, history[0], data_decision), h);
-            l = h + data_offset;
-        } else {
-            l = l - 1.0;
-        }
-
-        if (++low == kCounterWrap) {
-            low = 0;
-            ++high;
-        }
-        p = x;
-    }
-
-    *r.edge_countdown = h;
-    *r.data_countdown = l;
-    *r.sample_count_low = low;
-    *r.sample_count_high = high;
-    *r.previous_sample = p;
-    *r.edge_decision = edge_decision;
-    *r.data_decision = data_decision;
-    *r.retimed_data = retimed;
-    return k;
+    Loop<Record> loop(r, dt, clock_index, clock_times);
+    for (int n = 0; n < wave_size; ++n)
+        loop.step(wave[n], on_data_tick);
+    return loop.finish();
 }
 
 } // namespace ami::cdr

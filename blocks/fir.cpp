@@ -2,11 +2,13 @@
 #include "ami_complex.h"
 #include "ami_fir.h"
 #include "copy_samples.h"
+#include "linear_history.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <emmintrin.h>
 
 namespace {
 
@@ -77,6 +79,81 @@ FIR setup(int tap_count, int set_count, double tap_spacing, double sample_interv
     return fir;
 }
 
+// The filter over a ring history, for histories too long for the stack.
+void filter_ring(const double *in, int count, const FIR &fir, const double *q, double *out)
+{
+    const int length = fir.history_length;
+    double *const history = fir.history;
+    int p = *fir.position;
+    for (int n = 0; n < count; ++n) {
+        // Store the sample before writing out[n], so in and out may be one array.
+        history[p] = in[n];
+        double acc = 0.0;
+        for (int j = 0; j < fir.tap_count; ++j) {
+            const double w = fir.weights[j];
+            // delays[j] <= length - 2, so one wrap brings each index into
+            // range without forming p + length, which could overflow.
+            int ia = p - fir.delays[j];
+            if (ia < 0)
+                ia += length;
+            const int ib = ia == 0 ? length - 1 : ia - 1;
+            const double a = history[ia];
+            const double b = history[ib];
+            acc = acc + (w * a + (1.0 - w) * b) * q[j];
+        }
+        out[n] = acc;
+        p = p + 1 == length ? 0 : p + 1;
+    }
+    *fir.position = p;
+}
+
+// Output i of a chunk whose inputs start at x (the history before them at
+// x[-1], x[-2], ...): the taps' sum in tap order.
+double one_output(const double *x, int i, const FIR &fir, const double *q)
+{
+    double acc = 0.0;
+    for (int j = 0; j < fir.tap_count; ++j) {
+        const double w = fir.weights[j];
+        const double *const a = x + i - fir.delays[j];
+        acc = acc + (w * a[0] + (1.0 - w) * a[-1]) * q[j];
+    }
+    return acc;
+}
+
+// Outputs i to i + 3 side by side in two SSE2 registers, each lane with the
+// operations of one_output in the same order.
+void four_outputs(const double *x, int i, const FIR &fir, const double *q, double *out)
+{
+    const __m128d one = _mm_set1_pd(1.0);
+    __m128d low = _mm_setzero_pd();
+    __m128d high = _mm_setzero_pd();
+    for (int j = 0; j < fir.tap_count; ++j) {
+        const __m128d w = _mm_set1_pd(fir.weights[j]);
+        const __m128d rest = _mm_sub_pd(one, w);
+        const __m128d c = _mm_set1_pd(q[j]);
+        const double *const a = x + i - fir.delays[j];
+        const __m128d t_low = _mm_add_pd(_mm_mul_pd(w, _mm_loadu_pd(a)), _mm_mul_pd(rest, _mm_loadu_pd(a - 1)));
+        const __m128d t_high = _mm_add_pd(_mm_mul_pd(w, _mm_loadu_pd(a + 2)), _mm_mul_pd(rest, _mm_loadu_pd(a + 1)));
+        low = _mm_add_pd(low, _mm_mul_pd(t_low, c));
+        high = _mm_add_pd(high, _mm_mul_pd(t_high, c));
+    }
+    _mm_storeu_pd(out + i, low);
+    _mm_storeu_pd(out + i + 2, high);
+}
+
+// The filter over a straight copy of the history (see linear_history.h).
+void filter_linear(const double *in, int count, const FIR &fir, const double *q, double *out)
+{
+    ami::run_on_line(in, count, fir.history, fir.position, fir.history_length, out,
+                     [&](const double *x, int chunk, double *y) {
+                         int i = 0;
+                         for (; i + 4 <= chunk; i += 4)
+                             four_outputs(x, i, fir, q, y);
+                         for (; i < chunk; ++i)
+                             y[i] = one_output(x, i, fir, q);
+                     });
+}
+
 } // namespace
 
 extern "C" FIR SetupFIR(int tap_count, int set_count, double tap_spacing, double sample_interval,
@@ -116,35 +193,15 @@ extern "C" void ApplyFIR(const double *in, int count, FIR fir, int set, int rese
     if (s < 0)
         s = 0;
     const double *const q = fir.tap_sets[s];
-    const int length = fir.history_length;
-    double *const history = fir.history;
-
-    int p = *fir.position;
-    for (int n = 0; n < count; ++n) {
-        // Store the sample before writing out[n], so in and out may be one array.
-        history[p] = in[n];
-        double acc = 0.0;
-        for (int j = 0; j < fir.tap_count; ++j) {
-            const double w = fir.weights[j];
-            // delays[j] <= length - 2, so one wrap brings each index into
-            // range without forming p + length, which could overflow.
-            int ia = p - fir.delays[j];
-            if (ia < 0)
-                ia += length;
-            const int ib = ia == 0 ? length - 1 : ia - 1;
-            const double a = history[ia];
-            const double b = history[ib];
-            acc = acc + (w * a + (1.0 - w) * b) * q[j];
-        }
-        out[n] = acc;
-        p = p + 1 == length ? 0 : p + 1;
+    if (count > 0) {
+        if (ami::fits_line(fir.history_length))
+            filter_linear(in, count, fir, q, out);
+        else
+            filter_ring(in, count, fir, q, out);
     }
-    if (count > 0)
-        *fir.position = p;
-
     if (reset) {
         *fir.position = 0;
-        std::fill_n(history, length, 0.0);
+        std::fill_n(fir.history, fir.history_length, 0.0);
     }
 }
 

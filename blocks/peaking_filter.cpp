@@ -2,6 +2,7 @@
 #include "ami_complex.h"
 #include "ami_peaking_filter.h"
 #include "copy_samples.h"
+#include "peaking_run.h"
 
 #include <cassert>
 #include <climits>
@@ -139,6 +140,56 @@ extern "C" PeakingFilter SetupPeakingFilter(double sample_interval, int order, i
     return filt;
 }
 
+namespace {
+
+// The general loop, for orders above kLocalPeakingOrder: histories shifted in
+// place.
+void filter_in_place(const double *in, int count, const PeakingFilter &filt, int s, double *out)
+{
+    const double *const b = filt.forward_coefs[s];
+    const double *const f = filt.feedback_coefs[s];
+    const int N = filt.tap_count - 1;
+    double *const peak_in = filt.peak_in;
+    double *const peak_out = filt.peak_out;
+    for (int n = 0; n < count; ++n) {
+        // Read the sample before out[n] is written, so in and out may be one array.
+        const double x = in[n];
+        for (int j = N; j >= 1; --j)
+            peak_out[j] = peak_out[j - 1];
+        double acc = b[0] * x;
+        for (int j = N; j >= 1; --j) {
+            acc = acc + (b[j] * peak_in[j - 1] + f[j - 1] * peak_out[j]);
+            peak_in[j] = peak_in[j - 1];
+        }
+        peak_out[0] = acc;
+        out[n] = acc;
+        peak_in[0] = x;
+    }
+}
+
+template <int N>
+void filter_locally(const double *in, int count, const PeakingFilter &filt, int s, double *out)
+{
+    ami::PeakingRun<N> run(filt, s);
+    for (int n = 0; n < count; ++n)
+        out[n] = run.step(in[n]);
+    run.store(filt);
+}
+
+template <int N>
+void filter(const double *in, int count, const PeakingFilter &filt, int s, double *out)
+{
+    if constexpr (N > ami::kLocalPeakingOrder) {
+        filter_in_place(in, count, filt, s, out);
+    } else if (filt.tap_count - 1 == N) {
+        filter_locally<N>(in, count, filt, s, out);
+    } else {
+        filter<N + 1>(in, count, filt, s, out);
+    }
+}
+
+} // namespace
+
 extern "C" void ApplyPeakingFilter(const double *in, int count, PeakingFilter filt, int select, int reset,
                                    double *out)
 {
@@ -151,39 +202,16 @@ extern "C" void ApplyPeakingFilter(const double *in, int count, PeakingFilter fi
     assert(filt.peak_out);
 
     const int s = select >= 0 && select < filt.config_count ? select : 0;
-    const double *const b = filt.forward_coefs[s];
-    const double *const f = filt.feedback_coefs[s];
-    const int N = filt.tap_count - 1;
-    double *const peak_in = filt.peak_in;
-    double *const peak_out = filt.peak_out;
     const size_t history_bytes = sizeof(double) * static_cast<size_t>(filt.tap_count);
-
     if (reset) {
-        std::memset(peak_in, 0, history_bytes);
-        std::memset(peak_out, 0, history_bytes);
+        std::memset(filt.peak_in, 0, history_bytes);
+        std::memset(filt.peak_out, 0, history_bytes);
     }
-    for (int n = 0; n < count; ++n) {
-        // Read the sample before out[n] is written, so in and out may be one array.
-        const double x = in[n];
-        double acc;
-        if (N > 0) {
-            for (int j = N; j >= 1; --j)
-                peak_out[j] = peak_out[j - 1];
-            acc = b[0] * x;
-            for (int j = N; j >= 1; --j) {
-                acc = acc + (b[j] * peak_in[j - 1] + f[j - 1] * peak_out[j]);
-                peak_in[j] = peak_in[j - 1];
-            }
-        } else {
-            acc = b[0] * x;
-        }
-        peak_out[0] = acc;
-        out[n] = acc;
-        peak_in[0] = x;
-    }
+    if (count > 0)
+        filter<0>(in, count, filt, s, out);
     if (reset) {
-        std::memset(peak_in, 0, history_bytes);
-        std::memset(peak_out, 0, history_bytes);
+        std::memset(filt.peak_in, 0, history_bytes);
+        std::memset(filt.peak_out, 0, history_bytes);
     }
 }
 

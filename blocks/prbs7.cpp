@@ -1,6 +1,7 @@
 // Conversions between responses and PRBS7 waveforms, and the PRBS7 bit sequence.
 #include "ami_patterns.h"
 #include "prbs7_period.h"
+#include "side_by_side.h"
 
 #include <algorithm>
 #include <array>
@@ -84,6 +85,123 @@ long long wrap(long long x, long long n)
     return x >= n ? x - n : x;
 }
 
+// out[i] += v*in[i] for i < count, two at a time.
+void add_scaled(double *out, double v, const double *in, int count)
+{
+    const __m128d scale = _mm_set1_pd(v);
+    int i = 0;
+    for (; i + 2 <= count; i += 2)
+        _mm_storeu_pd(out + i, _mm_add_pd(_mm_loadu_pd(out + i), _mm_mul_pd(scale, _mm_loadu_pd(in + i))));
+    for (; i < count; ++i)
+        out[i] = out[i] + v * in[i];
+}
+
+// The ripple correction of PRBS2P at sample k of the extended pulse x (read
+// as if periodic: x[-pad..n+pad-1] holds it): the UI-spaced window's weighted
+// mean less the dense window's.
+struct Window {
+    const double *x;
+    int S;
+    long long E;
+    const double *ui_weight;    // [17] taps -8..8 UI
+    const double *dense_weight; // [2E - 1] taps -E+1..E-1 samples
+    double A;                   // sum of the dense weights
+    double B;                   // sum of the UI-spaced weights
+
+    double correction(long long k) const
+    {
+        double spaced = 0.0;
+        for (int u = -8; u <= 8; ++u)
+            spaced = spaced + ui_weight[u + 8] * x[k + static_cast<long long>(u) * S];
+        double local = 0.0;
+        for (long long l = -E + 1; l <= E - 1; ++l)
+            local = local + dense_weight[l + E - 1] * x[k + l];
+        return spaced / B - local / A;
+    }
+
+    // Corrections k to k + kSideBySide - 1 side by side, each lane with the
+    // operations of correction() in the same order.
+    void corrections(long long k, double *corr) const
+    {
+        constexpr int pairs = ami::kSideBySidePairs;
+        __m128d spaced[pairs];
+#pragma GCC unroll 8
+        for (int v = 0; v < pairs; ++v)
+            spaced[v] = _mm_setzero_pd();
+        for (int u = -8; u <= 8; ++u) {
+            const __m128d w = _mm_set1_pd(ui_weight[u + 8]);
+            const double *const at = x + k + static_cast<long long>(u) * S;
+#pragma GCC unroll 8
+            for (int v = 0; v < pairs; ++v)
+                spaced[v] = _mm_add_pd(spaced[v], _mm_mul_pd(_mm_loadu_pd(at + 2 * v), w));
+        }
+        // Parked in memory, so that the dense window's sums have the registers.
+        double spaced_sums[ami::kSideBySide];
+#pragma GCC unroll 8
+        for (int v = 0; v < pairs; ++v)
+            _mm_storeu_pd(spaced_sums + 2 * v, spaced[v]);
+        __m128d local[pairs];
+#pragma GCC unroll 8
+        for (int v = 0; v < pairs; ++v)
+            local[v] = _mm_setzero_pd();
+        for (long long l = -E + 1; l <= E - 1; ++l) {
+            const __m128d w = _mm_set1_pd(dense_weight[l + E - 1]);
+            const double *at = x + k + l;
+            // Hides that the next tap's loads overlap these by one sample:
+            // reusing them across taps costs more registers than i386 and
+            // x86-64 have, and the sums then spill.
+            asm("" : "+r"(at));
+#pragma GCC unroll 8
+            for (int v = 0; v < pairs; ++v)
+                local[v] = _mm_add_pd(local[v], _mm_mul_pd(_mm_loadu_pd(at + 2 * v), w));
+        }
+        const __m128d a = _mm_set1_pd(A);
+        const __m128d b = _mm_set1_pd(B);
+#pragma GCC unroll 8
+        for (int v = 0; v < pairs; ++v)
+            _mm_storeu_pd(corr + k + 2 * v,
+                          _mm_sub_pd(_mm_div_pd(_mm_loadu_pd(spaced_sums + 2 * v), b), _mm_div_pd(local[v], a)));
+    }
+};
+
+// For k .. k + kSideBySide - 1 side by side: the sum from 0.0 over bits
+// b = first .. 126, in that order, of x[(k + l + b*S) mod L], negated where
+// the pattern's bit is 0 when `signed_bits`. L = 127*S >= kSideBySide.
+void period_sums(const double *x, int S, int k, int first, bool signed_bits, double *out)
+{
+    constexpr int pairs = ami::kSideBySidePairs;
+    const int L = kBits * S;
+    const __m128d negate = _mm_set1_pd(-0.0);
+    __m128d sums[pairs];
+#pragma GCC unroll 8
+    for (int v = 0; v < pairs; ++v)
+        sums[v] = _mm_setzero_pd();
+    int p = k + first * S;
+    if (p >= L)
+        p -= L;
+    for (int b = first; b < kBits; ++b) {
+        // Flipping the sign bit is what negation does.
+        const __m128d sign = signed_bits && !kPRBS7[b] ? negate : _mm_setzero_pd();
+        if (p + ami::kSideBySide <= L) {
+#pragma GCC unroll 8
+            for (int v = 0; v < pairs; ++v)
+                sums[v] = _mm_add_pd(sums[v], _mm_xor_pd(_mm_loadu_pd(x + p + 2 * v), sign));
+        } else {
+            for (int v = 0; v < pairs; ++v) {
+                const int a = p + 2 * v < L ? p + 2 * v : p + 2 * v - L;
+                const int c = a + 1 < L ? a + 1 : a + 1 - L;
+                sums[v] = _mm_add_pd(sums[v], _mm_xor_pd(_mm_set_pd(x[c], x[a]), sign));
+            }
+        }
+        p += S;
+        if (p >= L)
+            p -= L;
+    }
+#pragma GCC unroll 8
+    for (int v = 0; v < pairs; ++v)
+        _mm_storeu_pd(out + 2 * v, sums[v]);
+}
+
 } // namespace
 
 namespace ami {
@@ -91,8 +209,11 @@ namespace ami {
 void invert_prbs7_period(double *pulse, double *w, const double *waveform, int S)
 {
     const int L = kBits * S;
+    int k = 0;
     // 1. Correlation with the pattern, bit 1 counting +1 and bit 0 -1.
-    for (int k = 0; k < L; ++k) {
+    for (; k + ami::kSideBySide <= L; k += ami::kSideBySide)
+        period_sums(waveform, S, k, 0, true, w + k);
+    for (; k < L; ++k) {
         double sum = 0.0;
         int position = k;
         for (int b = 0; b < kBits; ++b) {
@@ -104,7 +225,13 @@ void invert_prbs7_period(double *pulse, double *w, const double *waveform, int S
         w[k] = sum;
     }
     // 2. Inversion: the autocorrelation is 127 at lag 0 and -1 elsewhere.
-    for (int k = 0; k < L; ++k) {
+    double sums[ami::kSideBySide];
+    for (k = 0; k + ami::kSideBySide <= L; k += ami::kSideBySide) {
+        period_sums(w, S, k, 1, false, sums);
+        for (int l = 0; l < ami::kSideBySide; ++l)
+            pulse[k + l] = w[k + l] * 0.03125 + sums[l] * 0.015625;
+    }
+    for (; k < L; ++k) {
         double sum = 0.0;
         int position = k;
         for (int j = 1; j < kBits; ++j) {
@@ -129,11 +256,13 @@ extern "C" void P2PRBS(double *out, const double *in, int n, int S, double)
     zero(out, L);
     for (int b = 0; b < kBits; ++b) {
         const double v = kPRBS7[b] ? 0.5 : -0.5;
-        // Position (j + b*S) mod L, stepped without forming j + b*S.
+        // Position (j + b*S) mod L, in runs that end where it wraps.
         int position = b * S;
-        for (int j = 0; j < n; ++j) {
-            out[position] = out[position] + v * in[j];
-            position = position + 1 == L ? 0 : position + 1;
+        for (int j = 0; j < n;) {
+            const int run = n - j < L - position ? n - j : L - position;
+            add_scaled(out + position, v, in + j, run);
+            j += run;
+            position = 0;
         }
     }
 }
@@ -149,7 +278,10 @@ extern "C" void PRBS2P(double *out, const double *in, int n, int S, double)
     const int L = kBits * S;
     const long long E = 17LL * S / 2;
     const long long dense = 2 * E - 1; // window taps l = -E+1 .. E-1
-    double *const work = allocate(static_cast<long long>(L) + n + dense + 17);
+    // The extended pulse is also laid out with `pad` samples of wrap-around
+    // on either side, so that no tap of the correction has to wrap.
+    const long long pad = std::max(8LL * S, E - 1);
+    double *const work = allocate(static_cast<long long>(L) + n + dense + 17 + n + 2 * pad);
     if (work == nullptr) {
         zero(out, n);
         return;
@@ -158,6 +290,7 @@ extern "C" void PRBS2P(double *out, const double *in, int n, int S, double)
     double *const corr = w + L;
     double *const dense_weight = corr + n;
     double *const ui_weight = dense_weight + dense;
+    double *const padded = ui_weight + 17;
 
     invert_prbs7_period(out, w, in, S);
 
@@ -195,15 +328,14 @@ extern "C" void PRBS2P(double *out, const double *in, int n, int S, double)
         ui_weight[u + 8] = window(static_cast<long long>(u) * S);
         B = B + ui_weight[u + 8];
     }
-    for (long long k = 0; k < n; ++k) {
-        double spaced = 0.0;
-        for (int u = -8; u <= 8; ++u)
-            spaced = spaced + ui_weight[u + 8] * out[wrap(k + static_cast<long long>(u) * S, n)];
-        double local = 0.0;
-        for (long long l = -E + 1; l <= E - 1; ++l)
-            local = local + dense_weight[l + E - 1] * out[wrap(k + l, n)];
-        corr[k] = spaced / B - local / A;
-    }
+    for (long long i = -pad; i < n + pad; ++i)
+        padded[i + pad] = out[wrap(i, n)];
+    const Window window_sums{padded + pad, S, E, ui_weight, dense_weight, A, B};
+    long long k = 0;
+    for (; k + ami::kSideBySide <= n; k += ami::kSideBySide)
+        window_sums.corrections(k, corr);
+    for (; k < n; ++k)
+        corr[k] = window_sums.correction(k);
     const long long tail = 16LL * S;
     double T = 0.0;
     for (long long i = n - tail; i < n; ++i)

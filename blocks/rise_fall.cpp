@@ -1,5 +1,6 @@
 // Rise/fall (edge-rate) filter.
 #include "ami_shaping.h"
+#include "rise_fall_run.h"
 #include "shaping_state.h"
 
 #include <cmath>
@@ -28,16 +29,10 @@ extern "C" void ApplyRiseFall(const double *in, int count, RiseFall rec, int res
             ami::copy_samples(in, count, out);
             return;
         }
-        for (int n = 0; n < count; ++n) {
-            x[2] = x[1];
-            x[1] = x[0];
-            x[0] = in[n];
-            const double s = rec.b0 * x[0] + rec.b1 * x[1] + rec.b2 * x[2];
-            const double v = rec.a2 * y[1] + (s + rec.a1 * y[0]);
-            y[1] = y[0];
-            y[0] = v;
-            out[n] = v;
-        }
+        ami::RiseFallRun run(rec);
+        for (int n = 0; n < count; ++n)
+            out[n] = run.step(in[n]);
+        run.store(rec);
     }
     if (reset && x && y) {
         x[0] = x[1] = x[2] = 0.0;

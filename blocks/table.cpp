@@ -1,6 +1,7 @@
 // Lookup table: piecewise-linear transfer curve held at its end values.
 #include "ami_table.h"
 #include "copy_samples.h"
+#include "table_lookup.h"
 
 #include <cassert>
 #include <cstdlib>
@@ -31,32 +32,9 @@ extern "C" void ApplyTable(const double *in, int count, Table table, double *out
         ami::copy_samples(in, count, out);
         return;
     }
-    const double *const x = table.x;
-    const double *const y = table.y;
-    const int last = table.npts - 1;
-    for (int n = 0; n < count; ++n) {
-        const double v = in[n];
-        double result;
-        if (v <= x[0]) {
-            result = y[0];
-        } else if (v > x[last]) {
-            result = y[last];
-        } else {
-            // Ends with x[lo] < v <= x[hi] and hi = lo + 1.
-            int lo = 0;
-            int hi = last;
-            while (lo + 1 < hi) {
-                const int mid = lo + (hi - lo) / 2;
-                if (x[mid] < v)
-                    lo = mid;
-                else
-                    hi = mid;
-            }
-            assert(hi != lo);
-            result = ((v - x[lo]) * y[hi] + (x[hi] - v) * y[lo]) / (x[hi] - x[lo]);
-        }
-        out[n] = result;
-    }
+    const ami::TableLookup lookup(table);
+    for (int n = 0; n < count; ++n)
+        out[n] = lookup(in[n]);
 }
 
 extern "C" void DeleteTable(Table table)

@@ -2,12 +2,14 @@
 #include "IBIS_AMI_tree.h"
 #include "ami_tx_ffe.h"
 #include "copy_samples.h"
+#include "linear_history.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <emmintrin.h>
 
 namespace {
 
@@ -26,6 +28,71 @@ TxFFE pass_through(int samples_per_bit, int mode)
 bool is_pass_through(const TxFFE &ffe)
 {
     return ffe.history_length < 1 || ffe.history == nullptr || ffe.position == nullptr || ffe.taps == nullptr;
+}
+
+// The filter over its ring history, for histories too long for the stack.
+void filter_ring(const double *in, int count, const TxFFE &ffe, double *out)
+{
+    const int length = ffe.history_length;
+    const int spacing = ffe.samples_per_bit;
+    double *const history = ffe.history;
+    int p = *ffe.position;
+    for (int j = 0; j < count; ++j) {
+        // Store the sample before writing out[j], so in and out may be one array.
+        history[p] = in[j];
+        double s = 0.0;
+        // Tap k reads k*spacing samples back; that is never more than
+        // length - spacing, so one wrap brings the index into range
+        // without forming length + p, which could overflow.
+        int index = p;
+        for (int k = 0; k < ffe.tap_count; ++k) {
+            s = s + ffe.taps[k] * history[index];
+            index -= spacing;
+            if (index < 0)
+                index += length;
+        }
+        out[j] = s;
+        p = p + 1 == length ? 0 : p + 1;
+    }
+    *ffe.position = p;
+}
+
+// Output i from the inputs x[i], x[i - S], ...: the taps' sum in tap order.
+double one_output(const double *x, int i, const TxFFE &ffe)
+{
+    double s = 0.0;
+    for (int k = 0; k < ffe.tap_count; ++k)
+        s = s + ffe.taps[k] * x[i - k * ffe.samples_per_bit];
+    return s;
+}
+
+// Outputs i to i + 3 side by side in SSE2 lanes, each with the operations of
+// one_output in the same order.
+void four_outputs(const double *x, int i, const TxFFE &ffe, double *out)
+{
+    __m128d low = _mm_setzero_pd();
+    __m128d high = _mm_setzero_pd();
+    for (int k = 0; k < ffe.tap_count; ++k) {
+        const __m128d tap = _mm_set1_pd(ffe.taps[k]);
+        const double *const a = x + i - k * ffe.samples_per_bit;
+        low = _mm_add_pd(low, _mm_mul_pd(tap, _mm_loadu_pd(a)));
+        high = _mm_add_pd(high, _mm_mul_pd(tap, _mm_loadu_pd(a + 2)));
+    }
+    _mm_storeu_pd(out + i, low);
+    _mm_storeu_pd(out + i + 2, high);
+}
+
+// The filter over a straight copy of the history (see linear_history.h).
+void filter_linear(const double *in, int count, const TxFFE &ffe, double *out)
+{
+    ami::run_on_line(in, count, ffe.history, ffe.position, ffe.history_length, out,
+                     [&](const double *x, int chunk, double *y) {
+                         int i = 0;
+                         for (; i + 4 <= chunk; i += 4)
+                             four_outputs(x, i, ffe, y);
+                         for (; i < chunk; ++i)
+                             y[i] = one_output(x, i, ffe);
+                     });
 }
 
 } // namespace
@@ -73,34 +140,16 @@ extern "C" void ApplyTxFFE(const double *in, int count, TxFFE ffe, int reset, do
         return;
     }
 
-    const int length = ffe.history_length;
-    const int spacing = ffe.samples_per_bit;
-    double *const history = ffe.history;
-    int p = *ffe.position;
     if (count > 0) {
-        for (int j = 0; j < count; ++j) {
-            // Store the sample before writing out[j], so in and out may be one array.
-            history[p] = in[j];
-            double s = 0.0;
-            // Tap k reads k*spacing samples back; that is never more than
-            // length - spacing, so one wrap brings the index into range
-            // without forming length + p, which could overflow.
-            int index = p;
-            for (int k = 0; k < ffe.tap_count; ++k) {
-                s = s + ffe.taps[k] * history[index];
-                index -= spacing;
-                if (index < 0)
-                    index += length;
-            }
-            out[j] = s;
-            p = p + 1 == length ? 0 : p + 1;
-        }
-        *ffe.position = p;
+        if (ami::fits_line(ffe.history_length))
+            filter_linear(in, count, ffe, out);
+        else
+            filter_ring(in, count, ffe, out);
     }
 
     if (reset) {
         *ffe.position = 0;
-        std::fill_n(history, length, 0.0);
+        std::fill_n(ffe.history, ffe.history_length, 0.0);
     }
 }
 

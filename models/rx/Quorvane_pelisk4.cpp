@@ -6,6 +6,7 @@
 #include "lim_amp_curves.h"
 #include "bind_parameters.h"
 #include "new_instance.h"
+#include "rx_pipeline.h"
 #include "samples_per_bit.h"
 
 #include <climits>
@@ -260,12 +261,7 @@ extern "C" long AMI_GetWave(double *wave, long wave_size, double *clock_times, c
             const long left = wave_size - done;
             const int piece = left > INT_MAX ? INT_MAX : static_cast<int>(left);
             double *samples = wave + done;
-            ApplyPeakingFilter(samples, piece, rx->ctle, ctle_config(rx), 0, samples);
-            ApplyTable(samples, piece, rx->lim_amp, samples);
-            ApplyRiseFall(samples, piece, rx->rise_fall, 0, samples);
-            if (clock_times != nullptr)
-                clock_index = ApplyAdvancedNerovaCDR(samples, piece, rx->cdr, rx->sample_interval, clock_index,
-                                                     clock_times);
+            clock_index = quorvane::run_receiver(rx, ctle_config(rx), samples, piece, clock_index, clock_times);
             done += piece;
         }
     }

@@ -1,4 +1,5 @@
 // Receiver clock recovery: bang-bang loop with latency line, vote and ramping threshold.
+#include "advanced_cdr_loop.h"
 #include "cdr_core.h"
 #include "IBIS_AMI_tree.h"
 #include "ami_advanced_cdr.h"
@@ -63,48 +64,13 @@ extern "C" AdvancedNerovaCDR SetupAdvancedNerovaCDR(const char *mode_text, doubl
 extern "C" int ApplyAdvancedNerovaCDR(const double *wave, int wave_size, AdvancedNerovaCDR cdr,
                                       double sample_interval, int clock_index, double *clock_times)
 {
-    using namespace ami::cdr;
-    if (wave_size <= 0 || !wave || !clock_times || clock_index < 0 || !has_cells(cdr) || !cdr.pd_history ||
-        !cdr.vote_counter)
+    if (wave_size <= 0 || !wave || !quorvane::cdr_runs(cdr, clock_index, clock_times))
         return clock_index;
-    const bool tracking = is_tracking(cdr.mode);
-    const double delta = (1.0 + cdr.freq_offset) * cdr.step * static_cast<double>(cdr.samples_per_bit);
-    int *const pd = cdr.pd_history;
-    const int latency = cdr.latency;
-    const int vote = cdr.vote;
-
-    return run(wave, wave_size, cdr, sample_interval, clock_index, clock_times, [&](Detector decision, double &h) {
-        // The detector's decision enters the latency line; the vote reads
-        // the oldest `vote` entries, made latency - vote to latency - 1
-        // data ticks ago.
-        for (int j = latency - 1; j > 0; --j)
-            pd[j] = pd[j - 1];
-        pd[0] = decision == Detector::early ? 1 : decision == Detector::late ? -1 : 0;
-
-        int &votes = *cdr.vote_accumulator;
-        int &counter = *cdr.vote_counter;
-        if (counter >= 0 && counter < vote) {
-            ++counter;
-        } else {
-            int sum = 0;
-            for (int j = latency - 1; j >= latency - vote; --j)
-                sum += pd[j];
-            if (sum > 0)
-                count_early(votes);
-            else if (sum < 0)
-                count_late(votes);
-            counter = 1;
-        }
-
-        // Tested at every data tick; a step later first, then, against the
-        // threshold as it now stands, a step earlier.
-        if (tracking) {
-            if (votes >= *cdr.threshold)
-                take_step(cdr, h, delta);
-            if (late_enough(votes, *cdr.threshold))
-                take_step(cdr, h, -delta);
-        }
-    });
+    quorvane::LatencyLine line(cdr);
+    quorvane::DataTick on_data_tick(cdr, line);
+    const int k = ami::cdr::run(wave, wave_size, cdr, sample_interval, clock_index, clock_times, on_data_tick);
+    line.store();
+    return k;
 }
 
 extern "C" void DeleteAdvancedNerovaCDR(AdvancedNerovaCDR cdr)
