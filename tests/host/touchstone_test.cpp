@@ -1,0 +1,3 @@
+#include "touchstone.h"
+#include <gtest/gtest.h>
+TEST(Touchstone, Placeholder) {}
