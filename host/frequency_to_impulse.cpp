@@ -190,9 +190,15 @@ void check_frequency_coverage(const FrequencyResponse &path, const ImpulseOption
         result.warnings.push_back("missing low frequencies: the data start at " + hertz(path.frequencies[0]) +
                                   ", above 1/(2 x " + number(window * 1e9) +
                                   " ns) that the response's slow settling depends on");
-    double widest = 0.0;
-    for (size_t k = 1; k < path.frequencies.size(); ++k)
+    double widest = 0.0, turn = 0.0;
+    for (size_t k = 1; k < path.frequencies.size(); ++k) {
         widest = std::max(widest, path.frequencies[k] - path.frequencies[k - 1]);
+        turn = std::max(turn, std::abs(std::arg(path.transfer[k] / path.transfer[k - 1])));
+    }
+    if (turn > 0.5 * pi)
+        result.warnings.push_back("frequency step too coarse: the phase turns by up to " +
+                                  number(turn * 180.0 / pi) + " degrees between points, so the delay may be "
+                                  "mistaken by a multiple of 1/step");
     // Where 99.9 % of the kept response's energy has arrived.
     double total = 0.0;
     for (double value : result.impulse)
@@ -217,7 +223,7 @@ void keep_causal_part(const std::vector<double> &samples, const FrequencyRespons
 {
     const size_t size = samples.size();
     const double dt = options.sample_interval;
-    const double front = options.check_precursor ? result.main_delay - 5.0 / top : 0.0;
+    const double front = options.check_precursor ? std::max(0.0, result.main_delay - 5.0 / top) : 0.0;
     double total = 0.0, early = 0.0;
     for (size_t n = 0; n < size; ++n) {
         const double time = n < size / 2 ? static_cast<double>(n) * dt : -static_cast<double>(size - n) * dt;
@@ -237,10 +243,18 @@ void keep_causal_part(const std::vector<double> &samples, const FrequencyRespons
         result.warnings.push_back("the main delay " + number(result.main_delay * 1e9) +
                                   " ns is longer than the response kept");
     result.impulse.assign(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(options.length));
+    // A response that starts at once (no delay) has the band limit's
+    // smoothing of its first edge partly before time 0: that part is folded
+    // into the first sample rather than lost.
+    if (front == 0.0 && result.main_delay < 5.0 / top) {
+        const size_t edge = std::min(size / 2, static_cast<size_t>(std::ceil(5.0 / (top * dt))));
+        for (size_t n = size - edge; n < size; ++n)
+            result.impulse[0] += samples[n];
+    }
 }
 
-// Restores the area to the gain at 0 Hz. What was dropped is the response's
-// tail, after the kept length or wrapped around to before time 0 by the
+// Restores the area to the gain at 0 Hz. What is still missing is the
+// response's tail, after the kept length or wrapped around to before time 0 by the
 // frequency grid's finite step, so it is spread evenly over the kept
 // samples: each cursor moves by as little as possible and the settled level
 // is the gain at 0 Hz.
@@ -272,7 +286,11 @@ ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOpt
     const PolarData data = with_dc_point(path, options, result);
     const double nyquist = 0.5 / options.sample_interval;
     const double top = std::min(data.frequencies.back(), nyquist);
-    result.main_delay = -(data.phases.back() - data.phases.front()) / (2.0 * pi * data.frequencies.back());
+    // The mean slope of the measured phase, the DC point left out: its phase
+    // is a choice between multiples of pi.
+    const size_t first = data.frequencies.size() - path.frequencies.size();
+    result.main_delay = -(data.phases.back() - data.phases[first]) /
+                        (2.0 * pi * (data.frequencies.back() - data.frequencies[first]));
 
     size_t size = 64;
     while (size < 2 * options.length)
