@@ -186,10 +186,13 @@ void check_frequency_coverage(const FrequencyResponse &path, const ImpulseOption
                               ImpulseResponse &result)
 {
     const double window = static_cast<double>(options.length) * options.sample_interval;
-    if (path.frequencies[0] > 0.5 / window)
-        result.warnings.push_back("missing low frequencies: the data start at " + hertz(path.frequencies[0]) +
-                                  ", above 1/(2 x " + number(window * 1e9) +
-                                  " ns) that the response's slow settling depends on");
+    // A sweep that starts one step above 0 Hz leaves no wider gap there than
+    // between its points; one that starts well above that misses the range
+    // that the response's slow settling over the kept window depends on.
+    const double f0 = path.frequencies[0];
+    if (f0 > 2.0 * (path.frequencies[1] - f0) && f0 > 0.5 / window)
+        result.warnings.push_back("missing low frequencies: the data start at " + hertz(f0) + ", above 1/(2 x " +
+                                  number(window * 1e9) + " ns) and twice their first step");
     double widest = 0.0, turn = 0.0;
     for (size_t k = 1; k < path.frequencies.size(); ++k) {
         widest = std::max(widest, path.frequencies[k] - path.frequencies[k - 1]);
@@ -292,6 +295,7 @@ ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOpt
     result.main_delay = -(data.phases.back() - data.phases[first]) /
                         (2.0 * pi * (data.frequencies.back() - data.frequencies[first]));
 
+    result.assumptions.push_back("main delay " + number(result.main_delay * 1e9) + " ns (the phase's mean slope)");
     size_t size = 64;
     while (size < 2 * options.length)
         size *= 2;

@@ -3,6 +3,9 @@
 //   touchstone_dump FILE
 //     "ports N", then one line per frequency: the frequency in Hz and the
 //     real and imaginary parts of S(i,j), i the row, all numbers exact.
+//   touchstone_dump --path FILE FROM+ FROM- TO+ TO-
+//     the differential transfer Sdd(TO, FROM) between the two port pairs,
+//     one line per frequency: the frequency, the real and imaginary parts.
 //   touchstone_dump --step FILE SAMPLE_INTERVAL LENGTH [extrapolate|hold|DC]
 //     the step response of the file's through path, one value a line,
 //     then the assumptions and warnings as "# " lines.
@@ -40,6 +43,17 @@ void dump(const ami_host::SParameters &network)
     }
 }
 
+void differential(const ami_host::SParameters &network, char **argv)
+{
+    const auto port = [&](int i) { return std::atoi(argv[i]); };
+    const auto path = ami_host::differential_path(network, {port(3), port(4)}, {port(5), port(6)});
+    for (size_t k = 0; k < path.frequencies.size(); ++k) {
+        print_number(path.frequencies[k], ' ');
+        print_number(path.transfer[k].real(), ' ');
+        print_number(path.transfer[k].imag(), '\n');
+    }
+}
+
 void step(const ami_host::SParameters &network, int argc, char **argv)
 {
     ami_host::ImpulseOptions options;
@@ -71,15 +85,19 @@ void step(const ami_host::SParameters &network, int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    const bool step_mode = argc >= 5 && std::string(argv[1]) == "--step";
-    if (argc != 2 && !step_mode) {
-        std::fprintf(stderr, "usage: touchstone_dump FILE | --step FILE SAMPLE_INTERVAL LENGTH [DC]\n");
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const bool step_mode = argc >= 5 && mode == "--step", path_mode = argc == 7 && mode == "--path";
+    if (argc != 2 && !step_mode && !path_mode) {
+        std::fprintf(stderr, "usage: touchstone_dump FILE | --path FILE FROM+ FROM- TO+ TO- |"
+                             " --step FILE SAMPLE_INTERVAL LENGTH [DC]\n");
         return 2;
     }
     try {
-        const auto network = ami_host::read_touchstone(argv[step_mode ? 2 : 1]);
+        const auto network = ami_host::read_touchstone(argv[argc == 2 ? 1 : 2]);
         if (step_mode)
             step(network, argc, argv);
+        else if (path_mode)
+            differential(network, argv);
         else
             dump(network);
     } catch (const ami_host::Error &error) {
