@@ -164,12 +164,17 @@ void check_passivity(const FrequencyResponse &path, ImpulseResponse &result)
     constexpr double tolerance = 1e-6;
     size_t gains = 0, powers = 0, worst_gain = 0, worst_power = 0;
     for (size_t k = 0; k < path.frequencies.size(); ++k) {
-        if (std::abs(path.transfer[k]) > 1.0 + tolerance && ++gains &&
-            std::abs(path.transfer[k]) >= std::abs(path.transfer[worst_gain]))
-            worst_gain = k;
-        if (k < path.power_out.size() && path.power_out[k] > 1.0 + tolerance && ++powers &&
-            path.power_out[k] >= path.power_out[worst_power])
-            worst_power = k;
+        const double gain = std::abs(path.transfer[k]);
+        if (gain > 1.0 + tolerance) {
+            ++gains;
+            if (gain >= std::abs(path.transfer[worst_gain]))
+                worst_gain = k;
+        }
+        if (k < path.power_out.size() && path.power_out[k] > 1.0 + tolerance) {
+            ++powers;
+            if (path.power_out[k] >= path.power_out[worst_power])
+                worst_power = k;
+        }
     }
     if (gains)
         result.warnings.push_back("not passive: |transfer| > 1 at " + std::to_string(gains) +
@@ -282,8 +287,12 @@ ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOpt
 {
     if (path.frequencies.size() < 2 || path.transfer.size() != path.frequencies.size())
         throw Error(path.description + ": at least two frequencies are needed");
-    if (!(options.sample_interval > 0.0) || options.length < 2)
-        throw Error("the sample interval must be positive and the response at least two samples long");
+    constexpr size_t longest = size_t{1} << 25;
+    if (!(options.sample_interval > 0.0) || options.length < 2 || options.length > longest)
+        throw Error("the sample interval must be positive and the response from 2 to " + std::to_string(longest) +
+                    " samples long");
+    if (options.dc_method == DcMethod::Given && !std::isfinite(options.dc_value))
+        throw Error("the transfer at 0 Hz must be a finite number");
     ImpulseResponse result;
     check_passivity(path, result);
     const PolarData data = with_dc_point(path, options, result);

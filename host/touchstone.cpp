@@ -65,6 +65,9 @@ int ports_from_extension(const std::string &name)
     return error == std::errc() && stop == digits.data() + digits.size() && ports > 0 ? ports : 0;
 }
 
+// Enough for any real network while keeping a record's size far from overflow.
+constexpr int most_ports = 1000;
+
 class Parser {
 public:
     Parser(const std::string &name) : name_(name) { network_.source = name; }
@@ -273,6 +276,8 @@ private:
 
     void start_data(int ports)
     {
+        if (ports > most_ports)
+            fail(std::to_string(ports) + " ports: at most " + std::to_string(most_ports) + " are supported");
         network_.ports = ports;
         const size_t n = static_cast<size_t>(ports);
         const size_t stored_pairs = matrix_format_ == MatrixFormat::Full ? n * n : n * (n + 1) / 2;
@@ -449,6 +454,17 @@ SParameters read_touchstone(const std::string &path)
     if (file.bad())
         throw Error(path + ": cannot read the file");
     return parse_touchstone(text.str(), path);
+}
+
+SParameters matched_two_port(const std::vector<double> &frequencies,
+                             const std::vector<std::complex<double>> &transfer)
+{
+    SParameters network;
+    network.ports = 2;
+    network.frequencies = frequencies;
+    for (const auto &value : transfer)
+        network.values.insert(network.values.end(), {0.0, value, value, 0.0});
+    return network;
 }
 
 void write_touchstone(const std::string &path, const SParameters &network)

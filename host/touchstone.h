@@ -39,6 +39,12 @@ SParameters read_touchstone(const std::string &path);
 // extension and the name used in messages.
 SParameters parse_touchstone(const std::string &text, const std::string &name);
 
+// A matched, reciprocal two-port (S11 = S22 = 0) whose S21 = S12 is
+// `transfer`, sampled at `frequencies`: how a channel known only by its
+// transfer function is written out.
+SParameters matched_two_port(const std::vector<double> &frequencies,
+                             const std::vector<std::complex<double>> &transfer);
+
 // Writes `network` as a version 1.1 file (Hz, real and imaginary parts,
 // numbers written so that they read back to the same bits). The caller
 // names the file; its extension should be .s<N>p for N = network.ports.

@@ -23,16 +23,12 @@ namespace {
 
 constexpr double pi = std::numbers::pi;
 
-// A matched two-port whose S21 = S12 = transfer(f).
 SParameters two_port(const std::vector<double> &frequencies, const std::function<Complex(double)> &transfer)
 {
-    SParameters network;
-    network.ports = 2;
-    network.source = "test.s2p";
-    network.frequencies = frequencies;
+    std::vector<Complex> values;
     for (double f : frequencies)
-        network.values.insert(network.values.end(), {0.0, transfer(f), transfer(f), 0.0});
-    return network;
+        values.push_back(transfer(f));
+    return matched_two_port(frequencies, values);
 }
 
 std::vector<double> linear_frequencies(double start, double stop, size_t count)
@@ -135,6 +131,7 @@ TEST(Touchstone, RefusesBadFilesNamingTheLine)
         {"c.s1p", "[Version] 2.0\n[Number of Ports] 1\n[Number of Frequencies] 2\n[Network Data]\n1 0 0\n[End]\n",
          "c.s1p:6: [Number of Frequencies] is 2 but the file holds 1"},
         {"d.s1p", "# Hz S RI\n", "d.s1p:1: no network data"},
+        {"big.s1001p", "# Hz S RI\n1 0 0\n", "big.s1001p:2: 1001 ports: at most 1000"},
     };
     for (const auto &c : cases)
         EXPECT_NE(refusal(c.text, c.name).find(c.message), std::string::npos)
