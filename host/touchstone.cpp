@@ -70,7 +70,7 @@ constexpr int most_ports = 1000;
 
 class Parser {
 public:
-    Parser(const std::string &name) : name_(name) { network_.source = name; }
+    explicit Parser(const std::string &name) : name_(name) { network_.source = name; }
 
     SParameters parse(const std::string &text)
     {
