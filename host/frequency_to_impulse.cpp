@@ -88,6 +88,11 @@ PolarData with_dc_point(const FrequencyResponse &path, const ImpulseOptions &opt
         result.assumptions.push_back("transfer at 0 Hz extrapolated linearly in magnitude and phase from " +
                                      hertz(f0) + " and " + hertz(f1));
     }
+    const double phase_gap = std::abs(phase_at_dc - half_turns * pi);
+    if (!starts_at_dc && options.dc_method != DcMethod::Given && phase_gap > pi / 6.0)
+        result.warnings.push_back("the phase extrapolated to 0 Hz is " + number(phase_gap * 180.0 / pi) +
+                                  " degrees away from that of a real number: the transfer at 0 Hz is uncertain; "
+                                  "give it if it is known (0 for most crosstalk)");
     result.dc_gain = std::fmod(std::abs(half_turns), 2.0) == 1.0 ? -magnitude : magnitude;
     result.assumptions.push_back("gain at 0 Hz: " + number(result.dc_gain));
 
@@ -225,37 +230,41 @@ void check_frequency_coverage(const FrequencyResponse &path, const ImpulseOption
 }
 
 // Drops what came before time 0 and after the kept length, measuring the
-// energy that arrived ahead of the main delay (or of time 0).
+// energy that arrived too early. A response that starts at once (no delay,
+// or near-end crosstalk) has the band limit's smoothing of its first edge
+// partly before time 0, within a few periods of the highest frequency: that
+// part is folded into the first sample rather than lost, and only what comes
+// earlier counts as non-causal. A delayed response should show nothing
+// before its main delay less that margin.
 void keep_causal_part(const std::vector<double> &samples, const FrequencyResponse &path,
                       const ImpulseOptions &options, double top, ImpulseResponse &result)
 {
     const size_t size = samples.size();
     const double dt = options.sample_interval;
-    const double front = options.check_precursor ? std::max(0.0, result.main_delay - 5.0 / top) : 0.0;
+    const double margin = 5.0 / top;
+    const bool starts_at_once = !options.check_precursor || result.main_delay < margin;
+    const double early_limit = starts_at_once ? -margin : result.main_delay - margin;
     double total = 0.0, early = 0.0;
     for (size_t n = 0; n < size; ++n) {
         const double time = n < size / 2 ? static_cast<double>(n) * dt : -static_cast<double>(size - n) * dt;
         const double energy = samples[n] * samples[n];
         total += energy;
-        if (time < front)
+        if (time < early_limit)
             early += energy;
     }
     result.noncausal_fraction = total > 0.0 ? early / total : 0.0;
     if (result.noncausal_fraction > 0.01)
         result.warnings.push_back("non-causal: " + number(100.0 * result.noncausal_fraction) +
                                   " % of the energy arrives " +
-                                  (options.check_precursor ? "ahead of the main delay " + number(result.main_delay * 1e9) + " ns"
-                                                           : std::string("before time 0")) +
+                                  (starts_at_once ? std::string("before time 0")
+                                                  : "ahead of the main delay " + number(result.main_delay * 1e9) + " ns") +
                                   " (" + path.description + ")");
     if (result.main_delay > static_cast<double>(options.length) * dt)
         result.warnings.push_back("the main delay " + number(result.main_delay * 1e9) +
                                   " ns is longer than the response kept");
     result.impulse.assign(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(options.length));
-    // A response that starts at once (no delay) has the band limit's
-    // smoothing of its first edge partly before time 0: that part is folded
-    // into the first sample rather than lost.
-    if (front == 0.0 && result.main_delay < 5.0 / top) {
-        const size_t edge = std::min(size / 2, static_cast<size_t>(std::ceil(5.0 / (top * dt))));
+    if (starts_at_once) {
+        const size_t edge = std::min(size / 2, static_cast<size_t>(std::ceil(margin / dt)));
         for (size_t n = size - edge; n < size; ++n)
             result.impulse[0] += samples[n];
     }
@@ -268,15 +277,17 @@ void keep_causal_part(const std::vector<double> &samples, const FrequencyRespons
 // is the gain at 0 Hz.
 void keep_dc_gain(ImpulseResponse &result)
 {
-    double area = 0.0;
-    for (double value : result.impulse)
+    double area = 0.0, largest_step = 0.0;
+    for (double value : result.impulse) {
         area += value;
+        largest_step = std::max(largest_step, std::abs(area));
+    }
     const double lost = result.dc_gain - area;
     const double offset = lost / static_cast<double>(result.impulse.size());
     for (double &value : result.impulse)
         value += offset;
     result.assumptions.push_back("area outside the kept response restored evenly: " + number(lost));
-    if (std::abs(lost) > 0.01 * std::max(std::abs(result.dc_gain), 1e-3))
+    if (std::abs(lost) > 0.01 * std::max(std::abs(result.dc_gain), largest_step))
         result.warnings.push_back("the response kept holds " + number(area) + " of the gain at 0 Hz " +
                                   number(result.dc_gain) + "; is the response longer than the length kept?");
 }

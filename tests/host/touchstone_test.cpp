@@ -273,6 +273,8 @@ TEST(FrequencyToImpulse, FlagsSuspiciousData)
         {"frequency step too coarse: steps", 10e6, 50.01e9, 101, [&](double f) { return rc_low_pass(f, 1e-9); }},
         {"frequency step too coarse: the phase", 10e6, 50.01e9, 101,
          [&](double f) { return std::polar(1.0, -2.0 * pi * f * 1.5e-9); }},
+        {"the transfer at 0 Hz is uncertain", 10e6, 50e9, 5000,
+         [&](double f) { return 0.1 * Complex(0.0, f / 1e10) / Complex(1.0, f / 1e10); }}, // coupling-like high-pass
         {"non-causal", 10e6, 50e9, 5000,
          [&](double f) { return rc_low_pass(f, tau) * std::polar(1.0, 2.0 * pi * f * 1e-9); }},
     };
