@@ -329,4 +329,26 @@ ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOpt
     return result;
 }
 
+std::vector<std::complex<double>> sampled_transfer(const std::vector<double> &impulse, double sample_interval,
+                                                   const std::vector<double> &frequencies, double delay)
+{
+    std::vector<std::complex<double>> transfer;
+    for (double f : frequencies) {
+        // The sum in blocks, each block's first rotation computed afresh so
+        // that the running product's rounding does not build up.
+        constexpr size_t block = 256;
+        const std::complex<double> step = std::polar(1.0, -2.0 * pi * f * sample_interval);
+        std::complex<double> sum = 0.0;
+        for (size_t start = 0; start < impulse.size(); start += block) {
+            std::complex<double> rotation = std::polar(1.0, -2.0 * pi * f * sample_interval * static_cast<double>(start));
+            for (size_t n = start; n < std::min(start + block, impulse.size()); ++n) {
+                sum += impulse[n] * rotation;
+                rotation *= step;
+            }
+        }
+        transfer.push_back(sum * sample_interval * std::polar(1.0, -2.0 * pi * f * delay));
+    }
+    return transfer;
+}
+
 } // namespace ami_host

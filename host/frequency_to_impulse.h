@@ -5,6 +5,7 @@
 
 #include "network_paths.h"
 
+#include <complex>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -47,5 +48,11 @@ struct ImpulseResponse {
 // and the area restored to the transfer at 0 Hz. Throws Error for fewer
 // than two frequencies or options out of range.
 ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOptions &options);
+
+// The other way: the transfer function of a sampled impulse response (V/s,
+// sample n at time n x sample_interval + delay) at the given frequencies,
+// to write a channel known in the time domain as S-parameters.
+std::vector<std::complex<double>> sampled_transfer(const std::vector<double> &impulse, double sample_interval,
+                                                   const std::vector<double> &frequencies, double delay = 0.0);
 
 } // namespace ami_host

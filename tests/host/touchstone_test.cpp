@@ -1,6 +1,7 @@
 // Touchstone channels: reading and writing files, network paths, and the
 // impulse responses built from them, against networks whose answers are
 // known in closed form.
+#include "channel.h"
 #include "frequency_to_impulse.h"
 #include "host_error.h"
 #include "network_paths.h"
@@ -229,6 +230,40 @@ TEST(FrequencyToImpulse, RcLowPassStepWithinHalfAPercent)
     EXPECT_NEAR(response.dc_gain, 1.0, 1e-4); // the straight line from 10 and 20 MHz, a little above 1
     EXPECT_NEAR(step, response.dc_gain, 1e-12);
     EXPECT_TRUE(response.warnings.empty()) << response.warnings[0];
+}
+
+TEST(FrequencyToImpulse, EmbeddedLineRoundTripKeepsItsPulseResponse)
+{
+    // The host's own line, written as a two-port from 10 MHz to 50 GHz and read back.
+    const double bit_time = 100e-12, dt = bit_time / 32;
+    const Channel line = embedded_channel(LineParameters{}, dt, bit_time);
+    const auto frequencies = linear_frequencies(10e6, 50e9, 5000);
+    const std::string path = ::testing::TempDir() + "line.s2p";
+    write_touchstone(path, matched_two_port(frequencies, sampled_transfer(line.impulse, dt, frequencies)));
+    const SParameters network = read_touchstone(path);
+    std::remove(path.c_str());
+    ImpulseOptions options;
+    options.sample_interval = dt;
+    options.length = line.impulse.size();
+    const ImpulseResponse back = impulse_response(through_path(network, PortNumbering::Adjacent), options);
+
+    // Pulse responses: one bit time's worth of samples summed.
+    auto pulse = [&](const std::vector<double> &impulse) {
+        std::vector<double> result(impulse.size());
+        double sum = 0.0;
+        for (size_t n = 0; n < impulse.size(); ++n) {
+            sum += impulse[n] * dt - (n >= 32 ? impulse[n - 32] * dt : 0.0);
+            result[n] = sum;
+        }
+        return result;
+    };
+    const auto expected = pulse(line.impulse), actual = pulse(back.impulse);
+    double peak = 0.0, worst = 0.0;
+    for (size_t n = 0; n < expected.size(); ++n) {
+        peak = std::max(peak, std::abs(expected[n]));
+        worst = std::max(worst, std::abs(actual[n] - expected[n]));
+    }
+    EXPECT_LT(worst, 0.005 * peak);
 }
 
 TEST(FrequencyToImpulse, ZeroHertzMethods)
