@@ -71,13 +71,12 @@ PolarData with_dc_point(const FrequencyResponse &path, const ImpulseOptions &opt
         if (std::abs(path.transfer[0].imag()) > 1e-6 * std::max(m0, 1e-12))
             result.warnings.push_back("the transfer at 0 Hz is not real (" + number(path.transfer[0].imag()) +
                                       " imaginary); its real part is used");
-        magnitude = std::abs(path.transfer[0].real());
-        half_turns = path.transfer[0].real() < 0.0 ? 1.0 : 0.0;
+        magnitude = std::abs(path.transfer[0].real()); // half_turns is odd exactly when the real part is negative
     } else if (options.dc_method == DcMethod::Given) {
         magnitude = std::abs(options.dc_value);
         // Same sign as given: pick the nearest multiple of pi of the right parity.
         const bool negative = options.dc_value < 0.0;
-        if ((std::fmod(std::abs(half_turns), 2.0) == 1.0) != negative)
+        if (options.dc_value != 0.0 && (std::fmod(std::abs(half_turns), 2.0) == 1.0) != negative)
             half_turns += phase_at_dc / pi > half_turns ? 1.0 : -1.0;
         result.assumptions.push_back("transfer at 0 Hz given: " + number(options.dc_value));
     } else if (options.dc_method == DcMethod::HoldLowest) {
@@ -93,7 +92,7 @@ PolarData with_dc_point(const FrequencyResponse &path, const ImpulseOptions &opt
         result.warnings.push_back("the phase extrapolated to 0 Hz is " + number(phase_gap * 180.0 / pi) +
                                   " degrees away from that of a real number: the transfer at 0 Hz is uncertain; "
                                   "give it if it is known (0 for most crosstalk)");
-    result.dc_gain = std::fmod(std::abs(half_turns), 2.0) == 1.0 ? -magnitude : magnitude;
+    result.dc_gain = std::fmod(std::abs(half_turns), 2.0) == 1.0 && magnitude > 0.0 ? -magnitude : magnitude;
     result.assumptions.push_back("gain at 0 Hz: " + number(result.dc_gain));
 
     data.frequencies.push_back(0.0);
