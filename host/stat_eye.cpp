@@ -23,8 +23,8 @@ namespace {
 constexpr double kTailReach = 9.5;
 // Jitter probability left out of the phase convolution.
 constexpr double kNegligibleJitter = 1e-22;
-// Bisection steps that place an eye edge between two thresholds.
-constexpr int kEdgeSteps = 50;
+// Bisection places an eye edge to this fraction of the threshold range.
+constexpr double kEdgeResolution = 1e-13;
 // Ratios below this are taken as this one where logarithms are interpolated.
 constexpr double kLeastRatio = 1e-300;
 
@@ -91,32 +91,55 @@ struct LevelDistribution {
 };
 
 // Each interfering value v adds 0 or v with equal odds; v falls between two
-// grid steps, and its share goes to both in proportion, so that the mean
-// stays exact and nothing lands below the lowest level, which is exact.
-LevelDistribution level_distribution(const Cursors &c, double step)
+// steps of a grid `kFineSteps` times finer than `step`, and its share goes to
+// both in proportion, so that the mean stays exact and nothing lands below
+// the lowest level, which is exact. Every split widens the distribution a
+// little; on the fine grid the widening of all the cursors together stays
+// far below that of one split on the coarse grid, where the result is then
+// put in the same way, once.
+constexpr size_t kFineSteps = 8;
+
+LevelDistribution level_distribution(const Cursors &c, double step, std::vector<double> &fine)
 {
     LevelDistribution d;
     double half_sum = 0.0;
     for (double v : c.interfering)
         half_sum += 0.5 * v;
     d.lowest = 0.5 * c.main - half_sum;
-    d.mass = {1.0};
-    std::vector<double> next;
-    for (double v : c.interfering) {
-        const double s = v / step;
+    const double fine_step = step / kFineSteps;
+
+    // Smallest values first, while the distribution is still short; all in
+    // one buffer, each value's shifted half added from the top down.
+    std::vector<double> values = c.interfering;
+    std::sort(values.begin(), values.end());
+    size_t total = 1;
+    for (double v : values)
+        total += static_cast<size_t>(v / fine_step) + 1;
+    fine.assign(total, 0.0);
+    fine[0] = 1.0;
+    size_t size = 1;
+    for (double v : values) {
+        const double s = v / fine_step;
         const size_t n = static_cast<size_t>(s);
         const double up = s - static_cast<double>(n);
-        next.assign(d.mass.size() + n + 1, 0.0);
-        for (size_t i = 0; i < d.mass.size(); ++i) {
-            const double half = 0.5 * d.mass[i];
-            next[i] += half;
-            next[i + n] += half * (1.0 - up);
-            next[i + n + 1] += half * up;
+        for (size_t i = size; i-- > 0;) {
+            const double half = 0.5 * fine[i];
+            fine[i] = half;
+            fine[i + n] += half * (1.0 - up);
+            fine[i + n + 1] += half * up;
         }
-        if (next.back() == 0.0)
-            next.pop_back();
-        d.mass.swap(next);
+        size += n + 1;
     }
+
+    d.mass.assign(size / kFineSteps + 2, 0.0);
+    for (size_t k = 0; k < size; ++k) {
+        const size_t coarse = k / kFineSteps;
+        const double up = static_cast<double>(k % kFineSteps) / kFineSteps;
+        d.mass[coarse] += fine[k] * (1.0 - up);
+        d.mass[coarse + 1] += fine[k] * up;
+    }
+    while (d.mass.size() > 1 && d.mass.back() == 0.0)
+        d.mass.pop_back();
     d.below.assign(d.mass.size() + 1, 0.0);
     for (size_t k = 0; k < d.mass.size(); ++k)
         d.below[k + 1] = d.below[k] + d.mass[k];
@@ -207,7 +230,10 @@ std::vector<double> fall_below_thresholds(const LevelDistribution &d, const Deci
 struct PhaseWeights {
     long reach = 0;
     std::vector<double> weight;
-    double outside = 0.0; // the chance that it falls further away still
+    // The chance that it falls further away still, where a decision is as
+    // good as a guess (ratio 1/2): only for jitter that reaches beyond a whole
+    // UI; otherwise it is below kNegligibleJitter and left out.
+    double outside = 0.0;
 };
 
 PhaseWeights phase_weights(const JitterDensity &jitter, int phases_per_ui)
@@ -220,7 +246,8 @@ PhaseWeights phase_weights(const JitterDensity &jitter, int phases_per_ui)
     PhaseWeights w;
     while (w.reach < phases_per_ui && beyond(w.reach) >= kNegligibleJitter)
         ++w.reach;
-    w.outside = beyond(w.reach);
+    const double outside = beyond(w.reach);
+    w.outside = outside >= kNegligibleJitter ? outside : 0.0;
     for (long lag = -w.reach; lag <= w.reach; ++lag) {
         const double a = (static_cast<double>(lag) - 0.5) * h, b = (static_cast<double>(lag) + 0.5) * h;
         // Each side from its own tail, so that small weights keep their digits.
@@ -269,6 +296,11 @@ void check_input(const StatEyeInput &in)
 {
     if (in.pulse.empty())
         throw Error("the statistical eye needs a pulse response");
+    auto finite = [](const std::vector<double> &v) {
+        return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
+    };
+    if (!finite(in.pulse) || !std::all_of(in.crosstalk.begin(), in.crosstalk.end(), finite))
+        throw Error("the pulse response holds a value that is not a finite number");
     if (in.samples_per_bit <= 0 || !(in.sample_interval > 0.0))
         throw Error("the statistical eye needs a positive bit length and sample interval");
     if (in.phases_per_ui < 2 || in.phases_per_ui % 2 != 0 || in.voltage_bins < 2 || in.voltage_bins % 2 != 0)
@@ -317,8 +349,9 @@ Workspace prepare(const StatEyeInput &in)
     w.range = 1.05 * highest + 6.0 * in.noise + in.sensitivity;
     w.thresholds = static_cast<size_t>(in.voltage_bins) + 1;
     w.decision = {in.noise, in.sensitivity, 2.0 * w.range / in.voltage_bins};
+    std::vector<double> scratch;
     for (size_t p = 0; p < cursors.size(); ++p) {
-        LevelDistribution levels = level_distribution(cursors[p], w.decision.step);
+        LevelDistribution levels = level_distribution(cursors[p], w.decision.step, scratch);
         const std::vector<double> fall = fall_below_thresholds(levels, w.decision, w.range, w.thresholds);
         // A one errs below t, a zero above it; the zero's level is the one's mirrored.
         std::vector<double> ber(w.thresholds);
@@ -357,8 +390,10 @@ double centre_height(const Workspace &w, const StatEyeResult &r, size_t centre_p
     if (above == r.threshold.size())
         return 2.0 * r.threshold.back();
     double open = r.threshold[above - 1], closed = r.threshold[above];
-    for (int step = 0; step < kEdgeSteps; ++step) {
+    while (closed - open > kEdgeResolution * w.range) {
         const double mid = 0.5 * (open + closed);
+        if (mid == open || mid == closed)
+            break;
         (centre_ber(w, mid) <= target ? open : closed) = mid;
     }
     return 2.0 * open;
@@ -445,8 +480,10 @@ StatEyeResult analyse_stat_eye(const StatEyeInput &in)
     r.sampling_phase = std::clamp(in.sampling_offset, r.phase.front(), r.phase.back());
     const double at = (r.sampling_phase - r.phase.front()) * in.phases_per_ui;
     const size_t below = std::min(static_cast<size_t>(at), r.phase.size() - 2);
-    const double l0 = log_ratio(r.horizontal_bathtub[below]), l1 = log_ratio(r.horizontal_bathtub[below + 1]);
-    r.ber_at_sampling_point = std::pow(10.0, l0 + (at - static_cast<double>(below)) * (l1 - l0));
+    const double b0 = r.horizontal_bathtub[below], b1 = r.horizontal_bathtub[below + 1];
+    const double f = at - static_cast<double>(below);
+    r.ber_at_sampling_point = b0 > 0.0 && b1 > 0.0 ? std::pow(10.0, std::log10(b0) + f * (std::log10(b1) - std::log10(b0)))
+                                                   : b0 + f * (b1 - b0);
     return r;
 }
 

@@ -20,7 +20,12 @@ Json numbers(const std::vector<double> &values, const std::vector<size_t> &picke
     return out;
 }
 
-double log_ber(double ber) { return ber > 0.0 ? std::max(std::log10(ber), kLog10BerFloor) : kLog10BerFloor; }
+// Rounded to a thousandth, which keeps the file small and every picture as it was.
+double log_ber(double ber)
+{
+    const double l = ber > 0.0 ? std::max(std::log10(ber), kLog10BerFloor) : kLog10BerFloor;
+    return std::round(l * 1000.0) / 1000.0;
+}
 
 Json log_bers(const std::vector<double> &bers, const std::vector<size_t> &picked)
 {

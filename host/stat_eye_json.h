@@ -8,7 +8,8 @@
 
 namespace ami_host {
 
-// Logarithms of ratios are written no lower than this (a ratio of 0 included).
+// Logarithms of ratios are written to a thousandth and no lower than this (a
+// ratio of 0 included).
 constexpr double kLog10BerFloor = -40.0;
 // At most this many thresholds of the eye's grid are written.
 constexpr size_t kWrittenThresholds = 512;
