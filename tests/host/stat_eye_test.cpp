@@ -52,6 +52,38 @@ TEST(StatEye, NoiseAloneGivesTheGaussianTailAtTheCentre)
     }
 }
 
+TEST(StatEye, TheRatioIsThatOfEveryPatternOfTheInterferingBits)
+{
+    // A main cursor of 0.9 V, five interfering cursors and one crosstalk
+    // value: 64 patterns, each as likely, each with its Gaussian tails.
+    const double interfering[] = {0.21, -0.13, 0.07, -0.033, 0.011, 0.17};
+    std::vector<double> pulse(60, 0.0), aggressor(60, 0.0);
+    pulse[20] = 0.9;
+    const size_t at[] = {16, 24, 28, 32, 36}; // one bit before the cursor, one to four after
+    for (int k = 0; k < 5; ++k)
+        pulse[at[k]] = interfering[k];
+    aggressor[44] = interfering[5];
+    for (double sigma : {0.02, 0.04, 0.06}) {
+        StatEyeInput in = input_for(pulse, 4);
+        in.crosstalk = {aggressor};
+        in.noise = sigma;
+        const StatEyeResult r = analyse_stat_eye(in);
+        for (size_t t = r.threshold.size() / 2; t < r.threshold.size(); t += 70) {
+            const double th = r.threshold[t];
+            double expected = 0.0;
+            for (int m = 0; m < 64; ++m) {
+                double isi = 0.0;
+                for (int k = 0; k < 6; ++k)
+                    isi += ((m >> k) & 1 ? 0.5 : -0.5) * interfering[k];
+                expected += 0.5 * (q_function((0.45 + isi - th) / sigma) + q_function((th + 0.45 - isi) / sigma)) / 64;
+            }
+            if (expected > 1e-15) {
+                EXPECT_NEAR(ber_at(r, r.phase.size() / 2, t), expected, 1e-3 * expected) << sigma << " " << th;
+            }
+        }
+    }
+}
+
 TEST(StatEye, DualDiracJitterGivesTheClosedFormBathtub)
 {
     // An ideal bit one UI wide, sampled 64 times per UI: the eye is open from
@@ -78,10 +110,11 @@ TEST(StatEye, DualDiracJitterGivesTheClosedFormBathtub)
         for (size_t p = 0; p < r.phase.size(); ++p) {
             const double phi = r.phase[p];
             const double expected = 0.5 * (tail(31.5 * h - phi) + tail(32.5 * h + phi));
-            if (expected > 1e-15)
+            if (expected > 1e-15) {
                 EXPECT_NEAR(r.horizontal_bathtub[p], expected, 0.01 * expected) << c.dj << " " << c.rj << " " << phi;
-            else
+            } else {
                 EXPECT_LT(r.horizontal_bathtub[p], 1e-15);
+            }
         }
     }
 }
