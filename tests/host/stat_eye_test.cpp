@@ -84,7 +84,7 @@ TEST(StatEye, TheRatioIsThatOfEveryPatternOfTheInterferingBits)
     }
 }
 
-TEST(StatEye, DualDiracJitterGivesTheClosedFormBathtub)
+TEST(StatEye, DualDiracAndSinusoidalJitterGiveTheClosedFormBathtub)
 {
     // An ideal bit one UI wide, sampled 64 times per UI: the eye is open from
     // phase step -32 to 31, so before jitter it closes (ratio 1/2) halfway
@@ -96,16 +96,23 @@ TEST(StatEye, DualDiracJitterGivesTheClosedFormBathtub)
     pulse[static_cast<size_t>(3 * spb + spb / 2)] += 1e-9; // the main cursor, mid-bit
     const double h = 1.0 / 64;
     struct Case {
-        double dj, rj;
+        double dj, rj, sj;
     };
-    for (const Case c : {Case{0.1, 0.01}, Case{0.05, 0.02}, Case{0.1, 0.0}}) {
+    for (const Case c : {Case{0.1, 0.01, 0.0}, Case{0.05, 0.02, 0.0}, Case{0.1, 0.0, 0.0}, Case{0.03, 0.01, 0.05}}) {
         StatEyeInput in = input_for(pulse, spb);
         add_dual_dirac(in.jitter, c.dj);
+        add_sinusoid(in.jitter, c.sj);
         add_gaussian(in.jitter, c.rj);
         const StatEyeResult r = analyse_stat_eye(in);
-        auto tail = [&](double x) { // P(displacement > x)
+        auto tail = [&](double x) { // P(displacement > x), the sinusoid's phase integrated numerically
             auto q = [&](double y) { return c.rj > 0 ? q_function(y / c.rj) : (y < 0 ? 1.0 : 0.0); };
-            return 0.5 * (q(x - c.dj) + q(x + c.dj));
+            const int steps = c.sj > 0 ? 2000 : 1;
+            double sum = 0.0;
+            for (int i = 0; i < steps; ++i) {
+                const double sine = c.sj * std::sin(2 * std::numbers::pi * (i + 0.5) / steps);
+                sum += 0.5 * (q(x - c.dj - sine) + q(x + c.dj - sine)) / steps;
+            }
+            return sum;
         };
         for (size_t p = 0; p < r.phase.size(); ++p) {
             const double phi = r.phase[p];
@@ -128,11 +135,13 @@ TEST(StatEye, WithoutJitterOrNoiseTheOpeningIsTheWorstCaseEye)
     struct Case {
         double scale;
         bool crosstalk;
+        double sensitivity; // closes the eye by twice itself
     };
-    for (const Case c : {Case{1.0, false}, Case{-0.8, false}, Case{1.0, true}}) {
+    for (const Case c : {Case{1.0, false, 0.0}, Case{-0.8, false, 0.0}, Case{1.0, true, 0.0}, Case{1.0, false, 0.05}}) {
         StatEyeInput in = input_for(lossy_pulse(spb, c.scale), spb);
         if (c.crosstalk)
             in.crosstalk.push_back(aggressor);
+        in.sensitivity = c.sensitivity;
         in.target_ber = 1e-300; // below every pattern's probability
         const StatEyeResult r = analyse_stat_eye(in);
         const PulseMetrics m = analyse_pulse(in.pulse, spb, in.sample_interval);
@@ -143,7 +152,7 @@ TEST(StatEye, WithoutJitterOrNoiseTheOpeningIsTheWorstCaseEye)
             for (size_t i = m.cursor_index % spb; i < aggressor.size(); i += spb)
                 crosstalk += std::fabs(aggressor[i]);
         ASSERT_TRUE(r.open);
-        EXPECT_NEAR(r.eye_height, m.eye_height - crosstalk, 1e-9) << c.scale;
+        EXPECT_NEAR(r.eye_height, m.eye_height - crosstalk - 2 * c.sensitivity, 1e-9) << c.scale;
     }
 }
 
@@ -152,9 +161,9 @@ TEST(StatEye, HalvingTheVoltageStepLeavesTheEyeAsItWas)
     StatEyeInput in = input_for(lossy_pulse(16), 16);
     in.noise = 0.01;
     add_gaussian(in.jitter, 0.01);
-    in.voltage_bins = 4096;
+    in.voltage_bins = 2048;
     const StatEyeResult coarse = analyse_stat_eye(in);
-    in.voltage_bins = 8192;
+    in.voltage_bins = 4096;
     const StatEyeResult fine = analyse_stat_eye(in);
     ASSERT_TRUE(coarse.open);
     EXPECT_NEAR(coarse.eye_height, fine.eye_height, 1e-4 * fine.eye_height);
