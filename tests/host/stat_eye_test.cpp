@@ -156,6 +156,51 @@ TEST(StatEye, WithoutJitterOrNoiseTheOpeningIsTheWorstCaseEye)
     }
 }
 
+// Linear interpolation at fractional sample x.
+double interpolated(const std::vector<double> &v, double x)
+{
+    const size_t i = static_cast<size_t>(x);
+    return i + 1 < v.size() ? v[i] + (x - static_cast<double>(i)) * (v[i + 1] - v[i]) : 0.0;
+}
+
+TEST(StatEye, AgreesWithTheErrorsCountedOnRandomBits)
+{
+    // A linear receiver: every decision superposes the pulse response over
+    // the bits around it, at a jittered instant, with noise added.
+    const int spb = 16;
+    const double ui = 16e-12;
+    StatEyeInput in = input_for(lossy_pulse(spb), spb);
+    Impairments im;
+    set_impairment(im, "Rx_Noise", "0.1");
+    set_impairment(im, "Rx_Rj", "0.08UI");
+    apply_impairments(in, im, ui);
+    const double expected = analyse_stat_eye(in).horizontal_bathtub[32];
+
+    const EdgeJitter clock = rx_sampling_jitter(im, ui, true, 3);
+    const double cursor = static_cast<double>(analyse_pulse(in.pulse, spb, in.sample_interval).cursor_index);
+    const long bits = 400000, span = static_cast<long>(in.pulse.size()) / spb;
+    std::vector<uint8_t> data(static_cast<size_t>(bits));
+    uint32_t state = 1;
+    for (uint8_t &b : data) {
+        state = state * 1664525u + 1013904223u;
+        b = static_cast<uint8_t>(state >> 31);
+    }
+    long errors = 0, counted = 0;
+    for (long n = span; n < bits - span; ++n, ++counted) {
+        const double at = cursor + edge_displacement(clock, n, n % 2 == 0, 0.0, ui) / in.sample_interval;
+        double v = decision_noise(im.rx_noise, 3, n);
+        for (long m = n - span; m <= n + span; ++m) {
+            const double x = at + static_cast<double>((n - m) * spb);
+            if (x >= 0.0)
+                v += (data[static_cast<size_t>(m)] ? 0.5 : -0.5) * interpolated(in.pulse, x);
+        }
+        errors += decide(v, 0.0, 0.0) != data[static_cast<size_t>(n)];
+    }
+    // Within the binomial 99 % interval around the statistical ratio.
+    const double mean = expected * static_cast<double>(counted);
+    EXPECT_NEAR(static_cast<double>(errors), mean, 2.58 * std::sqrt(mean)) << errors << " of " << counted;
+}
+
 TEST(StatEye, HalvingTheVoltageStepLeavesTheEyeAsItWas)
 {
     StatEyeInput in = input_for(lossy_pulse(16), 16);
