@@ -69,13 +69,14 @@ bool read_number(const std::string &text, double &out)
     return !text.empty() && error == std::errc() && stop == end && std::isfinite(out);
 }
 
+char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
 bool ends_with_ignoring_case(const std::string &text, const std::string &suffix)
 {
     if (text.size() < suffix.size())
         return false;
     return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<long>(suffix.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(
-                                                                                      static_cast<unsigned char>(b)); });
+                      [](char a, char b) { return lower(a) == lower(b); });
 }
 
 void assign(Impairments &impairments, const Field &field, double value, bool in_ui, const std::string &what)

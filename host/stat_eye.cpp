@@ -482,8 +482,9 @@ StatEyeResult analyse_stat_eye(const StatEyeInput &in)
     const size_t below = std::min(static_cast<size_t>(at), r.phase.size() - 2);
     const double b0 = r.horizontal_bathtub[below], b1 = r.horizontal_bathtub[below + 1];
     const double f = at - static_cast<double>(below);
-    r.ber_at_sampling_point = b0 > 0.0 && b1 > 0.0 ? std::pow(10.0, std::log10(b0) + f * (std::log10(b1) - std::log10(b0)))
-                                                   : b0 + f * (b1 - b0);
+    r.ber_at_sampling_point = b0 > 0.0 && b1 > 0.0
+                                  ? std::pow(10.0, std::log10(b0) + f * (std::log10(b1) - std::log10(b0)))
+                                  : b0 + f * (b1 - b0);
     return r;
 }
 

@@ -97,11 +97,14 @@ std::vector<double> jittered_nrz(const EdgeJitter &jitter, const std::vector<uin
     if (bits.empty() || count == 0)
         return out;
     const int64_t last_bit = first_bit + static_cast<int64_t>(bits.size()) - 1;
-    auto level = [&](int64_t n) { return bits[static_cast<size_t>(std::clamp(n, first_bit, last_bit) - first_bit)] ? high : low; };
+    auto level = [&](int64_t n) {
+        return bits[static_cast<size_t>(std::clamp(n, first_bit, last_bit) - first_bit)] ? high : low;
+    };
 
     // Edge n starts bit n; the edges a block can see, each drawn once.
+    const double start_time = static_cast<double>(first_sample) * sample_interval;
     const double end_time = static_cast<double>(first_sample + static_cast<int64_t>(count)) * sample_interval;
-    const int64_t n_lo = static_cast<int64_t>(std::floor(static_cast<double>(first_sample) * sample_interval / bit_time)) - 1;
+    const int64_t n_lo = static_cast<int64_t>(std::floor(start_time / bit_time)) - 1;
     const int64_t n_hi = static_cast<int64_t>(std::floor(end_time / bit_time)) + 2;
     std::vector<double> edge(static_cast<size_t>(n_hi - n_lo + 1));
     for (int64_t n = n_lo; n <= n_hi; ++n) {
