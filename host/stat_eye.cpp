@@ -1,7 +1,7 @@
 // The statistical eye. At every sampling phase the received level of a "one"
 // is half the main cursor plus every other cursor (and every crosstalk
 // value) times an independent, equally likely -1/2 or +1/2. Its distribution
-// is built exactly on a voltage grid anchored at its lowest value, then the
+// is built on a voltage grid anchored at its exact lowest value, then the
 // noise turns it into the probability of a wrong decision at each threshold.
 // A "zero" is the mirror image of a "one", so one distribution serves both.
 // Jitter then averages these ratios over the phases the sampling instant
