@@ -5,6 +5,7 @@
 #include "host_error.h"
 #include "jitter.h"
 #include "stat_eye.h"
+#include "stat_eye_json.h"
 #include "timing_jitter.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +217,21 @@ TEST(StatEye, HalvingTheVoltageStepLeavesTheEyeAsItWas)
     // The contours nest: a lower ratio, a smaller eye.
     for (size_t k = 1; k < coarse.contours.size(); ++k)
         EXPECT_LE(coarse.contours[k].upper[32], coarse.contours[k - 1].upper[32]);
+}
+
+TEST(StatEye, TheJsonKeepsZeroVoltsAndWritesClosedContoursAsNull)
+{
+    StatEyeInput in = input_for(lossy_pulse(16), 16);
+    in.noise = 0.08; // closes the eye at the lower ratios
+    const nlohmann::json j = stat_eye_json(analyse_stat_eye(in));
+    const std::vector<double> thresholds = j["threshold"];
+    EXPECT_LE(thresholds.size(), kWrittenThresholds);
+    EXPECT_NEAR(thresholds[thresholds.size() / 2], 0.0, 1e-15);
+    EXPECT_EQ(j["log10_ber"].size(), j["phase_ui"].size());
+    EXPECT_EQ(j["log10_ber"][0].size(), thresholds.size());
+    EXPECT_FALSE(j["open"]);
+    EXPECT_TRUE(j["contours"].back()["upper"][32].is_null());
+    EXPECT_FALSE(j["contours"].front()["upper"][32].is_null());
 }
 
 TEST(Impairments, TimesAreReadInUnitIntervalsOrSeconds)
