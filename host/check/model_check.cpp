@@ -431,16 +431,18 @@ std::vector<CheckResult> check_block_size(const Context &c, const ModelLibrary &
                      "blocks of " + differing + " samples change the output or the clock times")};
 }
 
-// The pulse response through AMI_GetWave: the output for data ending in an
-// isolated 1 V pulse less the output for the same data without it. Receivers
-// see Ignore_Bits of data first, so that their clock has settled.
+// The pulse response through AMI_GetWave: the output for data, then the line
+// resting at the low level (-0.5 V) and one bit at the high level, less the
+// output without that bit. Resting at a data level rather than at 0 V keeps a
+// limiting amplifier where data drives it. Receivers see Ignore_Bits of data
+// first, so that their clock has settled.
 std::vector<CheckResult> check_init_vs_getwave(const Context &c, const ModelLibrary &library)
 {
     const long spb = c.timing.samples_per_bit;
     const long preamble = std::min(c.ami.ignore_bits(), 4000L) * spb;
     const long quiet = 64 * spb;
     const std::vector<double> channel = c.impulse();
-    std::vector<double> without(static_cast<size_t>(preamble + quiet + c.row_size), 0.0);
+    std::vector<double> without(static_cast<size_t>(preamble + quiet + c.row_size), -0.5);
     if (preamble > 0) {
         const std::vector<double> data = check::data_wave(c.timing, preamble / spb);
         std::copy(data.begin(), data.end(), without.begin());
