@@ -590,7 +590,7 @@ std::vector<CheckResult> check_model(const CheckSubject &subject, const CheckOpt
         append(results, skipped(getwave_checks, "not measured: the library does not load"));
         return results;
     }
-    const bool has_getwave = library[0].figure == 3;
+    const bool has_getwave = library[0].figure == 3; // the entry points the child found
 
     append(results, isolated(c, {"parameter_echo"}, probe(check_parameter_echo)));
     append(results, isolated(c, {"out_of_range"}, probe(check_out_of_range)));
