@@ -108,7 +108,8 @@ until sinfo -h -o %t 2>/dev/null | grep -qx idle; do
 done
 
 # The reference: the whole sweep on this machine.
-"$program" sweep "${sweep[@]}" --jobs 2 --out "$work/single" >/dev/null
+"$program" sweep "${sweep[@]}" --jobs 2 --out "$work/single" >/dev/null ||
+  { echo "the single-machine run failed" >&2; exit 1; }
 
 submitted=$("$scripts/submit-sweep" --shards "$shards" --out "$work/out" --program "$program" -- "${sweep[@]}")
 echo "$submitted"
@@ -120,9 +121,22 @@ while squeue -h -j "$merge_job" 2>/dev/null | grep -q .; do
 done
 echo "the array and the merge job finished in $((SECONDS - start)) s"
 
-for file in sweep.jsonl sweep.csv; do
-  [ -f "$work/out/$file" ] || { echo "the merge job wrote no $file" >&2; exit 1; }
-  cmp "$work/single/$file" "$work/out/$file"
-done
+same_as_single() {
+  for file in sweep.jsonl sweep.csv; do
+    [ -f "$work/out/$file" ] || { echo "the merge job wrote no $file" >&2; exit 1; }
+    cmp "$work/single/$file" "$work/out/$file"
+  done
+}
+same_as_single
 echo "the merged table equals the single-machine run"
+
+# A lost shard is run again alone, and merged again.
+rm -r "$work/out/shard-2" "$work/out/sweep.jsonl" "$work/out/sweep.csv"
+left=$((deadline - SECONDS))
+timeout "$left" sbatch --wait --quiet --array=2 --output="$work/out/logs/rerun.log" "$scripts/sweep.sbatch" \
+  shard "$program" "$work/out" "$shards" "${sweep[@]}"
+timeout "$left" sbatch --wait --quiet --output="$work/out/logs/remerge.log" "$scripts/sweep.sbatch" \
+  merge "$program" "$work/out" "$shards"
+same_as_single
+echo "shard 2 run again alone merges into the same table"
 passed=1
