@@ -41,6 +41,9 @@ nlohmann::ordered_json check_report_json(const CheckSubject &subject, const std:
         entry["figure"] = r.has_figure && std::isfinite(r.figure) ? nlohmann::ordered_json(r.figure) : nullptr;
         entry["unit"] = r.unit;
         entry["detail"] = r.detail;
+        entry["curves"] = nlohmann::ordered_json::array();
+        for (const CheckCurve &curve : r.curves)
+            entry["curves"].push_back({{"label", curve.label}, {"step", curve.step}, {"values", curve.values}});
         report["checks"].push_back(entry);
         summary[status_name(r.status)] = summary[status_name(r.status)].get<int>() + 1;
     }

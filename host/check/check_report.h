@@ -12,8 +12,9 @@
 namespace ami_host {
 
 // {"model": {library, ami, side}, "checks": [{name, status, figure, unit,
-// detail}...], "summary": {pass, warn, fail, skip}}; a figure that is not
-// finite is null.
+// detail, curves: [{label, step, values}...]}...], "summary": {pass, warn,
+// fail, skip}}; a figure that is not finite is null. plot_check.py beside
+// this file draws the curves.
 nlohmann::ordered_json check_report_json(const CheckSubject &subject, const std::vector<CheckResult> &results);
 
 // Writes the report as JSON to `path`; throws Error when it cannot.

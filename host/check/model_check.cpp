@@ -70,6 +70,13 @@ std::string number(double value)
     return std::string(text, end);
 }
 
+// The first 12 bits of a response, for the picture.
+CheckCurve curve(const std::string &label, const Timing &timing, const std::vector<double> &values)
+{
+    const size_t shown = std::min(values.size(), static_cast<size_t>(12 * timing.samples_per_bit));
+    return {label, timing.sample_interval(), std::vector<double>(values.begin(), values.begin() + static_cast<long>(shown))};
+}
+
 bool identical(const std::vector<double> &a, const std::vector<double> &b)
 {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
@@ -81,6 +88,9 @@ nlohmann::json to_json(const CheckResult &r)
     if (r.has_figure)
         j["figure"] = std::isfinite(r.figure) ? nlohmann::json(r.figure) : nlohmann::json(nullptr);
     j["unit"] = r.unit;
+    j["curves"] = nlohmann::json::array();
+    for (const CheckCurve &curve : r.curves)
+        j["curves"].push_back({{"label", curve.label}, {"step", curve.step}, {"values", curve.values}});
     return j;
 }
 
@@ -97,6 +107,11 @@ CheckResult from_json(const nlohmann::json &j)
     if (j.contains("figure")) {
         r.has_figure = true;
         r.figure = j["figure"].is_null() ? INFINITY : j["figure"].get<double>();
+    }
+    for (const nlohmann::json &curve : j.at("curves")) {
+        r.curves.push_back({curve.at("label"), curve.at("step"), {}});
+        for (const nlohmann::json &value : curve.at("values"))
+            r.curves.back().values.push_back(value.is_null() ? NAN : value.get<double>());
     }
     return r;
 }
@@ -129,9 +144,16 @@ std::vector<CheckResult> isolated(const Context &context, const std::vector<std:
         context.options.timeout_seconds);
     std::vector<CheckResult> results;
     if (outcome.finished) {
-        for (const nlohmann::json &j : nlohmann::json::parse(outcome.output))
-            results.push_back(from_json(j));
-        return results;
+        try {
+            for (const nlohmann::json &j : nlohmann::json::parse(outcome.output))
+                results.push_back(from_json(j));
+            return results;
+        } catch (const nlohmann::json::exception &e) {
+            results.clear();
+            results.push_back(result(names.front(), CheckStatus::Fail,
+                                     std::string("the check's results did not arrive intact: ") + e.what()));
+            return results;
+        }
     }
     const bool ended = outcome.signal != 0 || outcome.timed_out;
     results.push_back(result(names.front(), CheckStatus::Fail, (ended ? "the model was " : "") + outcome.failure));
@@ -331,19 +353,22 @@ std::vector<CheckResult> check_samples_per_bit(const Context &c, const ModelLibr
     const std::vector<double> reference = pulse_on_reference(c, library, c.timing.samples_per_bit);
     double worst = 0.0;
     std::string worst_at;
+    std::vector<CheckCurve> curves;
     for (int spb : {8, 16, 32, 33}) {
-        if (spb == c.timing.samples_per_bit)
-            continue;
-        const double difference = check::relative_difference(pulse_on_reference(c, library, spb), reference);
-        if (!(difference <= worst)) {
+        const std::vector<double> pulse = pulse_on_reference(c, library, spb);
+        curves.push_back(curve(std::to_string(spb) + " samples per bit", c.timing, pulse));
+        const double difference = check::relative_difference(pulse, reference);
+        if (spb != c.timing.samples_per_bit && !(difference <= worst)) {
             worst = difference;
             worst_at = std::to_string(spb);
         }
     }
     const std::string detail = "largest difference from " + std::to_string(c.timing.samples_per_bit) +
                                " samples per bit at " + worst_at + " (of 8, 16, 32, 33)";
-    return {measured("samples_per_bit", worst <= kSamplesPerBitWarn ? CheckStatus::Pass : CheckStatus::Warn, worst,
-                     "relative", detail)};
+    CheckResult r = measured("samples_per_bit", worst <= kSamplesPerBitWarn ? CheckStatus::Pass : CheckStatus::Warn,
+                             worst, "relative", detail);
+    r.curves = std::move(curves);
+    return {r};
 }
 
 // ---- AMI_GetWave --------------------------------------------------------------
@@ -467,10 +492,12 @@ std::vector<CheckResult> check_init_vs_getwave(const Context &c, const ModelLibr
     const CheckStatus status = difference <= kInitGetWaveLimit                    ? CheckStatus::Pass
                                : difference <= kInitGetWaveWarn || c.init_nonlinear ? CheckStatus::Warn
                                                                                     : CheckStatus::Fail;
-    return {measured("init_vs_getwave", status, difference, "relative",
-                     "pulse response of AMI_GetWave (an isolated bit after " + std::to_string(preamble / spb) +
-                         " bits of data) against AMI_Init's" +
-                         (c.init_nonlinear && status == CheckStatus::Warn ? "; AMI_Init is nonlinear" : ""))};
+    CheckResult r = measured("init_vs_getwave", status, difference, "relative",
+                             "pulse response of AMI_GetWave (an isolated bit after " + std::to_string(preamble / spb) +
+                                 " bits of data) against AMI_Init's" +
+                                 (c.init_nonlinear && status == CheckStatus::Warn ? "; AMI_Init is nonlinear" : ""));
+    r.curves = {curve("AMI_Init", c.timing, from_init), curve("AMI_GetWave", c.timing, from_getwave)};
+    return {r};
 }
 
 // A setting other than the default, for a second instance; none when no

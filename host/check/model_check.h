@@ -14,6 +14,13 @@ enum class CheckStatus { Pass, Warn, Fail, Skip };
 
 const char *status_name(CheckStatus status); // "pass", "warn", "fail", "skip"
 
+// A response a check compared, for the report's picture.
+struct CheckCurve {
+    std::string label;          // "16 samples per bit"
+    double step = 0.0;          // seconds between values
+    std::vector<double> values; // volts
+};
+
 // One line of the report.
 struct CheckResult {
     std::string name;        // "block_size"
@@ -22,6 +29,7 @@ struct CheckResult {
     double figure = 0.0;     // the measured figure, in `unit`
     std::string unit;        // "relative", "clocks/UI", "" for a count
     std::string detail;      // what was seen, in words
+    std::vector<CheckCurve> curves; // what samples_per_bit and init_vs_getwave compared
 };
 
 struct CheckSubject {
