@@ -76,7 +76,8 @@ void print_check_table(std::ostream &out, const std::vector<CheckResult> &result
 
 bool any_failed(const std::vector<CheckResult> &results)
 {
-    return std::any_of(results.begin(), results.end(), [](const CheckResult &r) { return r.status == CheckStatus::Fail; });
+    return std::any_of(results.begin(), results.end(),
+                       [](const CheckResult &r) { return r.status == CheckStatus::Fail; });
 }
 
 } // namespace ami_host

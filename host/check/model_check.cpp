@@ -74,7 +74,8 @@ std::string number(double value)
 CheckCurve curve(const std::string &label, const Timing &timing, const std::vector<double> &values)
 {
     const size_t shown = std::min(values.size(), static_cast<size_t>(12 * timing.samples_per_bit));
-    return {label, timing.sample_interval(), std::vector<double>(values.begin(), values.begin() + static_cast<long>(shown))};
+    return {label, timing.sample_interval(),
+            std::vector<double>(values.begin(), values.begin() + static_cast<long>(shown))};
 }
 
 bool identical(const std::vector<double> &a, const std::vector<double> &b)
@@ -321,7 +322,8 @@ std::vector<CheckResult> check_repeatable(const Context &c, const ModelLibrary &
     const std::vector<double> second = init_impulse(c, library, c.timing, c.impulse());
     const double difference = check::relative_difference(second, first);
     if (identical(first, second))
-        return {measured("init_repeatable", CheckStatus::Pass, 0.0, "relative", "two AMI_Init calls agree bit for bit")};
+        return {measured("init_repeatable", CheckStatus::Pass, 0.0, "relative",
+                         "two AMI_Init calls agree bit for bit")};
     return {measured("init_repeatable", CheckStatus::Fail, difference, "relative",
                      "a second instance's AMI_Init gives a different response")};
 }
@@ -563,8 +565,10 @@ std::vector<CheckResult> check_odd_timing(const Context &c, const ModelLibrary &
     const InitCall call = init_or_throw(instance, timing, check::channel_impulse(timing, 7 * 100 + 3),
                                         check::parameter_text(c.ami));
     const WaveRun run = instance.run(check::data_wave(timing, 200), 333);
-    const bool finite = std::all_of(run.output.begin(), run.output.end(), [](double v) { return std::isfinite(v); }) &&
-                        std::all_of(call.impulse.begin(), call.impulse.end(), [](double v) { return std::isfinite(v); });
+    const auto all_finite = [](const std::vector<double> &values) {
+        return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+    };
+    const bool finite = all_finite(run.output) && all_finite(call.impulse);
     return {result("odd_timing", finite ? CheckStatus::Pass : CheckStatus::Fail,
                    std::string("7 samples per bit of 123.4 ps, a column of 703 samples, blocks of 333: ") +
                        (finite ? "finite output" : "output that is not finite"))};

@@ -92,7 +92,8 @@ std::string ending(int status)
 {
     if (WIFSIGNALED(status)) {
         const char *name = sigabbrev_np(WTERMSIG(status));
-        return "its worker was killed by signal " + (name ? "SIG" + std::string(name) : std::to_string(WTERMSIG(status)));
+        return "its worker was killed by signal " +
+               (name ? "SIG" + std::string(name) : std::to_string(WTERMSIG(status)));
     }
     return "its worker exited with status " + std::to_string(WEXITSTATUS(status)) + " before evaluating it";
 }
