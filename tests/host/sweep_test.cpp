@@ -135,10 +135,17 @@ TEST(Sweep, MergedShardsEqualOneRunByteForByte)
     EXPECT_EQ(best.str(), "short: eye_height = 0.3333333333333333 at point 0 rx:EQ_Config=0 tx:TX_Deemph=2\n"
                           "long: eye_height = 1.0769230769230769 at point 10 rx:EQ_Config=0 tx:TX_Deemph=2\n");
 
+    // Results of another sweep are refused.
+    auto other = request("other", "1/4", 1);
+    other.sweeps = {"EQ_Config=0..3", "tx:TX_Deemph=2,5"};
+    sweep(other);
+    std::ostringstream out;
+    std::vector<std::string> mixed = {files[0], ami_host::results_path(other.out_dir)};
+    EXPECT_THROW(ami_host::run_merge(mixed, merged.out_dir, "", out), ami_host::Error);
+
     // Without shard 2 the merge names what is missing.
     files.erase(files.begin() + 1);
     try {
-        std::ostringstream out;
         ami_host::run_merge(files, merged.out_dir, "", out);
         FAIL() << "an incomplete merge was accepted";
     } catch (const ami_host::Error &e) {
