@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <fstream>
 #include <set>
@@ -67,7 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
                       AxisCase{"tx:EQ_Config=1", "", "no tx model declares"},
                       AxisCase{"clock_recovery.phase=0..1", "", "give its values"},
                       AxisCase{"EQ_Config=1,1", "", "twice"},
-                      AxisCase{"EQ_Config", "", "NAME=v1"}));
+                      AxisCase{"EQ_Config", "", "NAME=v1"}),
+    [](const auto &info) {
+        std::string name = info.param.text;
+        for (char &ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch)))
+                ch = '_';
+        return name + "_" + std::to_string(info.index);
+    });
 
 std::string slurp(const std::string &path)
 {
