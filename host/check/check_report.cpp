@@ -1,0 +1,83 @@
+// Writing the model checks' results.
+#include "check_report.h"
+
+#include "host_error.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+
+namespace ami_host {
+
+namespace {
+
+std::string figure_text(const CheckResult &r)
+{
+    if (!r.has_figure)
+        return "";
+    if (!std::isfinite(r.figure))
+        return "inf " + r.unit;
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, r.figure, std::chars_format::general, 3).ptr;
+    return std::string(text, end) + (r.unit.empty() ? "" : " " + r.unit);
+}
+
+std::string padded(const std::string &text, size_t width)
+{
+    return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
+}
+
+} // namespace
+
+nlohmann::ordered_json check_report_json(const CheckSubject &subject, const std::vector<CheckResult> &results)
+{
+    nlohmann::ordered_json report;
+    report["model"] = {{"library", subject.library}, {"ami", subject.ami}, {"side", subject.side}};
+    report["checks"] = nlohmann::ordered_json::array();
+    nlohmann::ordered_json summary = {{"pass", 0}, {"warn", 0}, {"fail", 0}, {"skip", 0}};
+    for (const CheckResult &r : results) {
+        nlohmann::ordered_json entry = {{"name", r.name}, {"status", status_name(r.status)}};
+        entry["figure"] = r.has_figure && std::isfinite(r.figure) ? nlohmann::ordered_json(r.figure) : nullptr;
+        entry["unit"] = r.unit;
+        entry["detail"] = r.detail;
+        entry["curves"] = nlohmann::ordered_json::array();
+        for (const CheckCurve &curve : r.curves)
+            entry["curves"].push_back({{"label", curve.label}, {"step", curve.step}, {"values", curve.values}});
+        report["checks"].push_back(entry);
+        summary[status_name(r.status)] = summary[status_name(r.status)].get<int>() + 1;
+    }
+    report["summary"] = summary;
+    return report;
+}
+
+void write_check_json(const std::string &path, const CheckSubject &subject, const std::vector<CheckResult> &results)
+{
+    std::ofstream out(path);
+    out << check_report_json(subject, results).dump(2) << "\n";
+    if (!out)
+        throw Error("cannot write " + path);
+}
+
+void print_check_table(std::ostream &out, const std::vector<CheckResult> &results)
+{
+    size_t name_width = 5;
+    for (const CheckResult &r : results)
+        name_width = std::max(name_width, r.name.size());
+    out << padded("check", name_width + 2) << padded("result", 8) << padded("figure", 20) << "detail\n";
+    int counts[4] = {};
+    for (const CheckResult &r : results) {
+        out << padded(r.name, name_width + 2) << padded(status_name(r.status), 8) << padded(figure_text(r), 20)
+            << r.detail << "\n";
+        ++counts[static_cast<int>(r.status)];
+    }
+    out << counts[0] << " pass, " << counts[1] << " warn, " << counts[2] << " fail, " << counts[3] << " skipped\n";
+}
+
+bool any_failed(const std::vector<CheckResult> &results)
+{
+    return std::any_of(results.begin(), results.end(),
+                       [](const CheckResult &r) { return r.status == CheckStatus::Fail; });
+}
+
+} // namespace ami_host

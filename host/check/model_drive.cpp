@@ -1,0 +1,203 @@
+// The checks' model driver and stimuli.
+#include "model_drive.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+namespace ami_host::check {
+
+namespace {
+
+// What the clock_times slots hold before each call: a value no model writes.
+constexpr double kUntouched = -7.25e300;
+// Slots after the wave_size + 1 the model may use, watched for writes.
+constexpr long kGuardSlots = 16;
+
+bool untouched(double value) { return std::memcmp(&value, &kUntouched, sizeof value) == 0; }
+
+} // namespace
+
+std::vector<double> WaveRun::clock_times() const
+{
+    std::vector<double> all;
+    for (const ClockCall &call : calls)
+        all.insert(all.end(), call.times.begin(), call.times.end());
+    return all;
+}
+
+DrivenInstance::~DrivenInstance()
+{
+    if (memory_ != nullptr)
+        library_.close()(memory_);
+}
+
+InitCall DrivenInstance::init(std::vector<double> impulse, const Timing &timing, const std::string *parameters)
+{
+    char *parameters_in = nullptr;
+    if (parameters != nullptr) {
+        parameters_.assign(parameters->begin(), parameters->end());
+        parameters_.push_back('\0');
+        parameters_in = parameters_.data();
+    }
+    char *parameters_out = nullptr;
+    char *message = nullptr;
+    InitCall call;
+    call.status = library_.init()(impulse.data(), static_cast<long>(impulse.size()), 0, timing.sample_interval(),
+                                  timing.bit_time, parameters_in, &parameters_out, &memory_, &message);
+    call.impulse = std::move(impulse);
+    if (message != nullptr)
+        call.message = message;
+    call.has_parameters_out = parameters_out != nullptr;
+    if (parameters_out != nullptr)
+        call.parameters_out = parameters_out;
+    return call;
+}
+
+ClockCall DrivenInstance::get_wave(double *wave, long size, std::string &parameters_out_problem)
+{
+    std::vector<double> slots(static_cast<size_t>(size + 1 + kGuardSlots), kUntouched);
+    char *parameters_out = nullptr;
+    if (library_.get_wave()(wave, size, slots.data(), &parameters_out, memory_) == 0)
+        throw std::runtime_error("AMI_GetWave returned 0");
+    if (parameters_out != nullptr && parameters_out_problem.empty()) {
+        try {
+            const AmiNode root = parse_ami_syntax(parameters_out, "AMI_GetWave's output parameters");
+            if (root.name != ami_.root)
+                parameters_out_problem = "AMI_GetWave's output parameters open with '" + root.name + "', not '" +
+                                         ami_.root + "'";
+        } catch (const std::exception &e) {
+            parameters_out_problem = e.what();
+        }
+    }
+    ClockCall call;
+    call.touched = !untouched(slots[0]);
+    for (long i = 0; i <= size; ++i) {
+        if (slots[static_cast<size_t>(i)] == -1.0) {
+            call.terminated = true;
+            break;
+        }
+        if (untouched(slots[static_cast<size_t>(i)]))
+            break;
+        call.times.push_back(slots[static_cast<size_t>(i)]);
+    }
+    call.past_end = std::any_of(slots.begin() + size + 1, slots.end(), [](double v) { return !untouched(v); });
+    return call;
+}
+
+WaveRun DrivenInstance::run(const std::vector<double> &input, long block_size)
+{
+    WaveRun run;
+    run.output = input;
+    const long total = static_cast<long>(input.size());
+    for (long start = 0; start < total; start += block_size) {
+        const long size = std::min(block_size, total - start);
+        run.calls.push_back(get_wave(run.output.data() + start, size, run.parameters_out_problem));
+    }
+    return run;
+}
+
+namespace {
+
+std::string value_text(const AmiParameter &p, const std::string &value)
+{
+    return p.type == ValueType::String ? "\"" + value + "\"" : value;
+}
+
+} // namespace
+
+std::string parameter_text(const AmiFile &ami, const std::vector<std::pair<std::string, std::string>> &values)
+{
+    std::string text = "(" + ami.root;
+    std::vector<std::string> open;
+    for (const AmiParameter &p : ami.model_specific) {
+        if (!p.settable())
+            continue;
+        std::string value = p.default_value;
+        for (const auto &[name, given] : values)
+            if (name == p.dotted_name())
+                value = given;
+        // Open and close branches as the paths of consecutive parameters differ.
+        const std::vector<std::string> branch(p.path.begin(), p.path.end() - 1);
+        size_t common = 0;
+        while (common < open.size() && common < branch.size() && open[common] == branch[common])
+            ++common;
+        for (; open.size() > common; open.pop_back())
+            text += ")";
+        for (; open.size() < branch.size(); open.push_back(branch[open.size()]))
+            text += " (" + branch[open.size()];
+        text += " (" + p.path.back() + " " + value_text(p, value) + ")";
+    }
+    for (; !open.empty(); open.pop_back())
+        text += ")";
+    return text + ")";
+}
+
+std::vector<double> channel_impulse(const Timing &timing, long samples)
+{
+    const double dt = timing.sample_interval();
+    const double sigma = timing.bit_time / 3.0;
+    std::vector<double> impulse(static_cast<size_t>(samples));
+    double area = 0.0;
+    for (long i = 0; i < samples; ++i) {
+        const double x = (static_cast<double>(i) * dt - timing.bit_time) / sigma;
+        impulse[static_cast<size_t>(i)] = std::exp(-0.5 * x * x);
+        area += impulse[static_cast<size_t>(i)] * dt;
+    }
+    for (double &v : impulse)
+        v /= area;
+    return impulse;
+}
+
+std::vector<double> pulse_of(const std::vector<double> &impulse, const Timing &timing)
+{
+    const size_t width = static_cast<size_t>(timing.samples_per_bit);
+    std::vector<double> pulse(impulse.size());
+    double sum = 0.0;
+    for (size_t i = 0; i < impulse.size(); ++i) {
+        sum += impulse[i];
+        if (i >= width)
+            sum -= impulse[i - width];
+        pulse[i] = sum * timing.sample_interval();
+    }
+    return pulse;
+}
+
+std::vector<double> data_wave(const Timing &timing, long bits)
+{
+    const long spb = timing.samples_per_bit;
+    const std::vector<double> channel = channel_impulse(timing, 4 * spb);
+    std::vector<double> nrz(static_cast<size_t>(bits * spb));
+    unsigned state = 0x7f;
+    for (long b = 0; b < bits; ++b) {
+        const unsigned bit = ((state >> 6) ^ (state >> 5)) & 1u;
+        state = ((state << 1) | bit) & 0x7fu;
+        std::fill_n(nrz.begin() + b * spb, spb, bit ? 0.5 : -0.5);
+    }
+    // The line rests at -0.5 V before the first bit.
+    std::vector<double> wave(nrz.size());
+    for (size_t n = 0; n < nrz.size(); ++n) {
+        double sum = 0.0;
+        for (size_t k = 0; k < channel.size(); ++k)
+            sum += channel[k] * (n >= k ? nrz[n - k] : -0.5);
+        wave[n] = sum * timing.sample_interval();
+    }
+    return wave;
+}
+
+double relative_difference(const std::vector<double> &a, const std::vector<double> &b)
+{
+    if (a.size() != b.size())
+        return INFINITY;
+    double largest = 0.0, difference = 0.0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (!std::isfinite(a[i]) || !std::isfinite(b[i]))
+            return INFINITY;
+        largest = std::max(largest, std::fabs(b[i]));
+        difference = std::max(difference, std::fabs(a[i] - b[i]));
+    }
+    return largest > 0.0 ? difference / largest : difference;
+}
+
+} // namespace ami_host::check

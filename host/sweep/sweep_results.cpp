@@ -1,0 +1,274 @@
+// Writing, reading and merging sweep results.
+#include "sweep_results.h"
+
+#include "host_error.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace ami_host {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+json header_json(const SweepTable &table)
+{
+    json axes = json::array();
+    for (const SweepAxis &axis : table.grid.axes)
+        axes.push_back({{"name", axis.label()}, {"values", axis.values}});
+    return {{"sweep",
+             {{"points", table.grid.point_count()},
+              {"shard", table.shard.text()},
+              {"channels", table.grid.channels},
+              {"axes", axes},
+              {"metrics", table.metrics}}}};
+}
+
+json point_json(const PointResult &point)
+{
+    json settings = json::object(), metrics = json::object();
+    for (const auto &[name, value] : point.settings)
+        settings[name] = value;
+    for (const auto &[name, value] : point.metrics)
+        metrics[name] = std::isfinite(value) ? json(value) : json(nullptr);
+    json line = {{"index", point.index}, {"channel", point.channel}, {"settings", settings}, {"metrics", metrics}};
+    if (!point.error.empty())
+        line["error"] = point.error;
+    return line;
+}
+
+std::string number_text(double value)
+{
+    if (!std::isfinite(value))
+        return "";
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
+std::string csv_field(const std::string &text)
+{
+    if (text.find_first_of(",\"\n\r") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char ch : text)
+        quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    return quoted + "\"";
+}
+
+std::string settings_text(const PointResult &point)
+{
+    std::string text = "channel " + point.channel;
+    for (const auto &[name, value] : point.settings)
+        text += ", " + name + "=" + value;
+    return text;
+}
+
+SweepGrid grid_from_header(const json &sweep)
+{
+    SweepGrid grid;
+    grid.channels = sweep.at("channels").get<std::vector<std::string>>();
+    for (const json &a : sweep.at("axes")) {
+        SweepAxis axis;
+        const std::string label = a.at("name");
+        const size_t colon = label.find(':');
+        if (colon == std::string::npos)
+            throw Error("axis '" + label + "' names no side");
+        axis.side = label.substr(0, colon);
+        axis.name = label.substr(colon + 1);
+        axis.values = a.at("values").get<std::vector<std::string>>();
+        if (axis.values.empty())
+            throw Error("axis '" + label + "' has no values");
+        grid.axes.push_back(axis);
+    }
+    if (grid.channels.empty() || grid.point_count() != sweep.at("points").get<long>())
+        throw Error("the header's point count does not match its channels and axes");
+    return grid;
+}
+
+PointResult point_from_json(const json &line, const SweepTable &table)
+{
+    PointResult point;
+    point.index = line.at("index").get<long>();
+    point.channel = line.at("channel").get<std::string>();
+    for (const auto &[name, value] : line.at("settings").items())
+        point.settings.emplace_back(name, value.get<std::string>());
+    for (const auto &[name, value] : line.at("metrics").items())
+        point.metrics.emplace_back(name, value.is_null() ? NAN : value.get<double>());
+    if (line.contains("error"))
+        point.error = line["error"].get<std::string>();
+    // The settings must be those of the point's index in this grid.
+    const PointResult expected = point_result(table.grid, point_at(table.grid, point.index));
+    if (point.channel != expected.channel || point.settings != expected.settings)
+        throw Error("point " + std::to_string(point.index) + " does not have the settings of its index");
+    return point;
+}
+
+} // namespace
+
+PointResult point_result(const SweepGrid &grid, const SweepPoint &point)
+{
+    PointResult result;
+    result.index = point.index;
+    result.channel = grid.channels[point.channel];
+    for (size_t a = 0; a < grid.axes.size(); ++a)
+        result.settings.emplace_back(grid.axes[a].label(), point.values[a]);
+    return result;
+}
+
+std::string results_jsonl(const SweepTable &table)
+{
+    std::string text = header_json(table).dump() + "\n";
+    for (const PointResult &point : table.points)
+        text += point_json(point).dump() + "\n";
+    return text;
+}
+
+std::string results_csv(const SweepTable &table)
+{
+    std::string text = "index,channel";
+    for (const SweepAxis &axis : table.grid.axes)
+        text += "," + csv_field(axis.label());
+    for (const std::string &metric : table.metrics)
+        text += "," + csv_field(metric);
+    text += ",error\n";
+    for (const PointResult &point : table.points) {
+        text += std::to_string(point.index) + "," + csv_field(point.channel);
+        for (const auto &setting : point.settings)
+            text += "," + csv_field(setting.second);
+        for (const std::string &metric : table.metrics) {
+            const auto found = std::find_if(point.metrics.begin(), point.metrics.end(),
+                                            [&](const auto &m) { return m.first == metric; });
+            text += "," + (found != point.metrics.end() ? number_text(found->second) : "");
+        }
+        text += "," + csv_field(point.error) + "\n";
+    }
+    return text;
+}
+
+SweepTable parse_results(const std::string &text, const std::string &origin)
+{
+    std::istringstream lines(text);
+    std::string line;
+    SweepTable table;
+    int number = 0;
+    try {
+        if (!std::getline(lines, line))
+            throw Error("the file is empty");
+        ++number;
+        const json header = json::parse(line);
+        const json &sweep = header.at("sweep");
+        table.grid = grid_from_header(sweep);
+        table.metrics = sweep.at("metrics").get<std::vector<std::string>>();
+        table.shard = parse_shard(sweep.at("shard").get<std::string>());
+        while (std::getline(lines, line)) {
+            ++number;
+            if (line.empty())
+                continue;
+            table.points.push_back(point_from_json(json::parse(line), table));
+            if (table.points.size() > 1 && table.points.back().index <= table.points[table.points.size() - 2].index)
+                throw Error("the points are not in increasing index order");
+        }
+    } catch (const std::exception &e) {
+        throw Error(origin + ":" + std::to_string(number) + ": not a sweep results file: " + e.what());
+    }
+    return table;
+}
+
+SweepTable merge_results(const std::vector<SweepTable> &parts)
+{
+    if (parts.empty())
+        throw Error("nothing to merge");
+    SweepTable merged = parts.front();
+    merged.shard = Shard{};
+    merged.points.clear();
+    // Everything but the shard must agree.
+    const json reference = header_json(merged);
+    std::map<long, PointResult> points;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        SweepTable part = parts[i];
+        part.shard = Shard{};
+        part.points.clear();
+        if (header_json(part) != reference)
+            throw Error("results " + std::to_string(i + 1) + " belong to a different sweep than results 1 (shard " +
+                        parts[i].shard.text() + " vs " + parts.front().shard.text() + ")");
+        for (const PointResult &point : parts[i].points) {
+            const auto [at, inserted] = points.emplace(point.index, point);
+            if (!inserted && point_json(at->second) != point_json(point))
+                throw Error("point " + std::to_string(point.index) + " has different results in two files");
+        }
+    }
+    const long count = merged.grid.point_count();
+    std::vector<long> missing;
+    for (long index = 0; index < count; ++index)
+        if (!points.count(index))
+            missing.push_back(index);
+    if (!missing.empty()) {
+        const long n = parts.front().shard.n;
+        std::set<long> shards;
+        for (long index : missing)
+            shards.insert(index % n);
+        std::string message = "the results miss " + std::to_string(missing.size()) + " of " + std::to_string(count) +
+                              " points (shards";
+        for (long k : shards)
+            message += " " + std::to_string(k) + "/" + std::to_string(n);
+        message += "):";
+        for (size_t i = 0; i < missing.size() && i < 20; ++i)
+            message += "\n  point " + std::to_string(missing[i]) + ": " +
+                       settings_text(point_result(merged.grid, point_at(merged.grid, missing[i])));
+        if (missing.size() > 20)
+            message += "\n  and " + std::to_string(missing.size() - 20) + " more";
+        throw Error(message);
+    }
+    for (auto &entry : points)
+        merged.points.push_back(std::move(entry.second));
+    return merged;
+}
+
+std::vector<PointResult> best_per_channel(const SweepTable &table, const std::string &metric)
+{
+    if (std::find(table.metrics.begin(), table.metrics.end(), metric) == table.metrics.end()) {
+        std::string known;
+        for (const std::string &m : table.metrics)
+            known += (known.empty() ? "" : ", ") + m;
+        throw Error("no figure of merit '" + metric + "' (the sweep has: " + known + ")");
+    }
+    std::vector<PointResult> best;
+    for (const std::string &channel : table.grid.channels) {
+        const PointResult *chosen = nullptr;
+        double chosen_value = 0.0;
+        for (const PointResult &point : table.points) {
+            if (point.channel != channel)
+                continue;
+            for (const auto &[name, value] : point.metrics)
+                if (name == metric && std::isfinite(value) && (chosen == nullptr || value > chosen_value)) {
+                    chosen = &point;
+                    chosen_value = value;
+                }
+        }
+        if (chosen)
+            best.push_back(*chosen);
+    }
+    return best;
+}
+
+void print_best(std::ostream &out, const std::vector<PointResult> &best, const std::string &metric)
+{
+    for (const PointResult &point : best) {
+        double value = NAN;
+        for (const auto &[name, v] : point.metrics)
+            if (name == metric)
+                value = v;
+        out << point.channel << ": " << metric << " = " << number_text(value) << " at point " << point.index;
+        for (const auto &[name, setting] : point.settings)
+            out << " " << name << "=" << setting;
+        out << "\n";
+    }
+}
+
+} // namespace ami_host

@@ -1,0 +1,26 @@
+// Running a sweep's points in parallel: worker processes, each with its own
+// evaluator (and so its own model instances), so that points run side by side
+// whatever the models and libraries do with global state, and a model that
+// crashes costs its worker's remaining points, not the sweep.
+#pragma once
+
+#include "sweep_results.h"
+
+#include <functional>
+#include <vector>
+
+namespace ami_host {
+
+// Evaluates one point: its figures of merit, in the order of the table's
+// metrics (NaN: not available). Throws for a point that cannot be evaluated.
+using PointEvaluator = std::function<std::vector<double>(const SweepGrid &, const SweepPoint &)>;
+// Makes a worker's evaluator; called once in each worker.
+using EvaluatorFactory = std::function<PointEvaluator()>;
+
+// Evaluates the points `indices` of `grid` over `jobs` worker processes
+// (at least one); the results come back in index order, a point that could
+// not be evaluated with its error.
+std::vector<PointResult> run_points(const SweepGrid &grid, const std::vector<std::string> &metrics,
+                                    const std::vector<long> &indices, int jobs, const EvaluatorFactory &factory);
+
+} // namespace ami_host

@@ -1,0 +1,79 @@
+// Small IBIS-AMI models with one deliberate fault each, for the model checks:
+// a gain of one half with an ideal clock (one clock time per bit), built once
+// per fault (FAULT_...: writes one slot past the clock times, leaves the first
+// sample of every AMI_GetWave block unscaled, crashes in its third
+// AMI_GetWave call, never terminates its clock times).
+#include <cmath>
+#include <csignal>
+#include <new>
+#include <string>
+
+#define MODEL_API extern "C" __attribute__((visibility("default")))
+
+#define FAULT_CLOCK_OVERRUN 1
+#define FAULT_BLOCK_SIZE 2
+#define FAULT_GETWAVE_CRASH 3
+#define FAULT_UNTERMINATED 4
+
+namespace {
+
+struct Instance {
+    double sample_interval = 0.0;
+    double bit_time = 0.0;
+    long long samples_seen = 0;
+    int calls = 0;
+    std::string message;
+};
+
+} // namespace
+
+MODEL_API long AMI_Init(double *impulse_matrix, long row_size, long, double sample_interval, double bit_time,
+                        char *AMI_parameters_in, char **AMI_parameters_out, void **AMI_memory_handle, char **msg)
+{
+    auto *model = new (std::nothrow) Instance;
+    *AMI_memory_handle = model;
+    if (model == nullptr)
+        return 0;
+    model->sample_interval = sample_interval;
+    model->bit_time = bit_time;
+    const std::string parameters = AMI_parameters_in ? AMI_parameters_in : "";
+    model->message = parameters.find("(level 0)") != std::string::npos || parameters.find("(level 1)") !=
+                     std::string::npos ? "faulty: ready.\n" : "faulty: level is not 0 or 1, 0 is used.\n";
+    *msg = model->message.data();
+    if (AMI_parameters_out)
+        *AMI_parameters_out = nullptr;
+    for (long i = 0; i < row_size; ++i)
+        impulse_matrix[i] *= 0.5;
+    return 1;
+}
+
+MODEL_API long AMI_GetWave(double *wave, long wave_size, double *clock_times, char **AMI_parameters_out,
+                           void *AMI_memory)
+{
+    auto *model = static_cast<Instance *>(AMI_memory);
+    if (++model->calls == 3 && FAULT == FAULT_GETWAVE_CRASH)
+        std::raise(SIGSEGV);
+    for (long i = FAULT == FAULT_BLOCK_SIZE ? 1 : 0; i < wave_size; ++i)
+        wave[i] *= 0.5;
+
+    // Clock times at the first sample of every bit within this block.
+    const long long per_bit = std::llround(model->bit_time / model->sample_interval);
+    long k = 0;
+    for (long long s = (model->samples_seen + per_bit - 1) / per_bit * per_bit; s < model->samples_seen + wave_size;
+         s += per_bit)
+        clock_times[k++] = static_cast<double>(s) * model->sample_interval;
+    if (FAULT != FAULT_UNTERMINATED)
+        clock_times[k] = -1.0;
+    if (FAULT == FAULT_CLOCK_OVERRUN)
+        clock_times[wave_size + 1] = -1.0; // one slot past the array
+    model->samples_seen += wave_size;
+    if (AMI_parameters_out)
+        *AMI_parameters_out = nullptr;
+    return 1;
+}
+
+MODEL_API long AMI_Close(void *AMI_memory)
+{
+    delete static_cast<Instance *>(AMI_memory);
+    return 1;
+}
