@@ -106,9 +106,11 @@ extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
                          double bit_time, char *AMI_parameters_in, char **AMI_parameters_out,
                          void **AMI_memory_handle, char **msg)
 {
-    auto *tx = ami::new_instance<TxInstance>(AMI_memory_handle, AMI_parameters_out);
-    if (tx == nullptr || !declare_tree(tx))
+    auto *tx = ami::new_instance<TxInstance>(AMI_memory_handle, AMI_parameters_out, msg);
+    if (tx == nullptr)
         return 0;
+    if (!declare_tree(tx))
+        return ami::abandon_instance(tx, AMI_Close, AMI_memory_handle, msg);
 
     Messages messages{&tx->message};
     ami::bind_parameters(AMI_parameters_in, tx->tree, messages);
