@@ -4,6 +4,7 @@
 #include "Quorvane_pelisk4.h"
 
 #include "lim_amp_curves.h"
+#include "ami_patterns.h"
 #include "bind_parameters.h"
 #include "new_instance.h"
 #include "samples_per_bit.h"
@@ -228,26 +229,52 @@ int ctle_config(const RxInstance *rx)
     return RxCTLEGetIndex(rx->rx_process, rx->eq_config);
 }
 
-// Runs the limiting amplifier over the through channel by way of one PRBS7
-// period. A column shorter than the period is zero-extended to it in a
-// scratch copy, so that a response that has died out within the column gets
-// the same treatment, short or long. Returns false when the copy cannot be
-// allocated.
+bool all_zero(const double *samples, long count)
+{
+    for (long i = 0; i < count; ++i)
+        if (samples[i] != 0.0)
+            return false;
+    return true;
+}
+
+// The limiting amplifier on a response of `length` samples (at least one
+// PRBS7 period), in place: the response becomes one PRBS7 period, the curve
+// acts on every sample, and the period goes back to a response. The
+// conversions report a failed allocation only by an all-zero result, which a
+// response that is not all zeros never gives otherwise. Returns false when
+// memory ran out on the way.
+bool limit_through_period(RxInstance *rx, double *response, int length, int samples_per_bit)
+{
+    const long period_length = 127L * samples_per_bit;
+    auto *period = static_cast<double *>(std::malloc(sizeof(double) * static_cast<size_t>(period_length)));
+    if (period == nullptr)
+        return false;
+    I2PRBS(period, response, length, samples_per_bit, rx->sample_interval);
+    bool converted = all_zero(response, length) || !all_zero(period, period_length);
+    ApplyTable(period, static_cast<int>(period_length), rx->lim_amp, period);
+    PRBS2I(response, period, length, samples_per_bit, rx->sample_interval);
+    converted = converted && (all_zero(period, period_length) || !all_zero(response, length));
+    std::free(period);
+    return converted;
+}
+
+// Runs the limiting amplifier over the through channel. A column shorter
+// than one PRBS7 period is zero-extended to it in a scratch copy, so that a
+// response that has died out within the column gets the same treatment,
+// short or long. Returns false when memory ran out.
 bool limit_through_channel(RxInstance *rx, double *column, int row_size, int samples_per_bit)
 {
     const long period = prbs7_length(samples_per_bit);
-    if (row_size >= period) {
-        ApplyTablePRBS(column, row_size, samples_per_bit, rx->sample_interval, rx->lim_amp, column);
-        return true;
-    }
+    if (row_size >= period)
+        return limit_through_period(rx, column, row_size, samples_per_bit);
     auto *extended = static_cast<double *>(std::calloc(static_cast<size_t>(period), sizeof(double)));
     if (extended == nullptr)
         return false;
     std::memcpy(extended, column, sizeof(double) * static_cast<size_t>(row_size));
-    ApplyTablePRBS(extended, static_cast<int>(period), samples_per_bit, rx->sample_interval, rx->lim_amp, extended);
+    const bool limited = limit_through_period(rx, extended, static_cast<int>(period), samples_per_bit);
     std::memcpy(column, extended, sizeof(double) * static_cast<size_t>(row_size));
     std::free(extended);
-    return true;
+    return limited;
 }
 
 // Equalizes one impulse-response column in place, leaving every filter
@@ -355,8 +382,11 @@ extern "C" long AMI_GetWave(double *wave, long wave_size, double *clock_times, c
                             void *AMI_memory)
 {
     auto *rx = static_cast<RxInstance *>(AMI_memory);
-    if (rx == nullptr)
+    if (rx == nullptr) {
+        if (clock_times != nullptr)
+            clock_times[0] = -1.0; // no instance, no clock times
         return 1;
+    }
     int clock_index = 0;
     if (blocks_built(rx) && wave != nullptr && wave_size > 0) {
         // A block beyond an int is taken in int-sized pieces; every block
