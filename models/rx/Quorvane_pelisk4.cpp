@@ -181,9 +181,7 @@ bool build_blocks(RxInstance *rx, int samples_per_bit, Messages &messages)
         clock_recovery_built(rx->cdr))
         return true;
     delete_blocks(rx);
-    std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY,
-                  "**Error** Out of memory: the receiver's filters could not be built.\n");
-    messages.flush();
+    messages.add("**Error** Out of memory: the receiver's filters could not be built.\n");
     return false;
 }
 
@@ -209,10 +207,8 @@ bool filters_finite(const RxInstance *rx, Messages &messages)
     const double edge_coefficients[] = {edge.b0, edge.b1, edge.b2, edge.a1, edge.a2};
     finite = finite && all_finite(edge_coefficients, 5);
     if (!finite) {
-        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY,
-                      "**Error** Sample interval %lg out of range: the filters cannot be built with it.\n",
+        messages.add("**Error** Sample interval %lg out of range: the filters cannot be built with it.\n",
                       rx->sample_interval);
-        messages.flush();
     }
     return finite;
 }
@@ -312,9 +308,7 @@ bool equalize_matrix(RxInstance *rx, double *impulse_matrix, long row_size, long
     for (long column = 0; column <= aggressors; ++column) {
         if (!equalize_column(rx, impulse_matrix + column * row_size, static_cast<int>(row_size), column == 0,
                              samples_per_bit)) {
-            std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY,
-                          "**Error** Out of memory: the limiting amplifier could not be applied.\n");
-            messages.flush();
+            messages.add("**Error** Out of memory: the limiting amplifier could not be applied.\n");
             return false;
         }
     }
@@ -359,9 +353,8 @@ extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
     // A column is filtered in one call, so it must fit an int.
     const bool fits = row_size <= INT_MAX;
     if (!fits) {
-        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Error** Impulse response of %ld samples is too long.\n",
+        messages.add("**Error** Impulse response of %ld samples is too long.\n",
                       row_size);
-        messages.flush();
     }
     rx->sample_interval = sample_interval;
     const bool ready = samples_per_bit >= 1 && fits && build_blocks(rx, samples_per_bit, messages) &&

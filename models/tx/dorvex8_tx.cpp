@@ -79,9 +79,7 @@ bool build_filters(TxInstance *tx, int samples_per_bit, double sample_interval, 
     DeleteFIR(tx->fir);
     tx->ffe = TxFFE{};
     tx->fir = FIR{};
-    std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY,
-                  "**Error** Could not build the FFE and FIR for sample interval %lg.\n", sample_interval);
-    messages.flush();
+    messages.add("**Error** Could not build the FFE and FIR for sample interval %lg.\n", sample_interval);
     return false;
 }
 

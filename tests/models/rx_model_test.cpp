@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <clocale>
 #include <cstdio>
 #include <limits>
 #include <string>
@@ -302,6 +303,27 @@ TEST_F(RxModel, TimingThatLeavesTheFiltersNonFiniteIsRefused)
     const std::vector<double> sent = wave;
     EXPECT_EQ(model.get_wave(wave.data(), static_cast<long>(wave.size()), nullptr, nullptr, run.instance), 1);
     EXPECT_EQ(wave, sent);
+    model.close(run.instance);
+}
+
+// Many hosts take their locale from the environment; a comma-decimal one
+// changes nothing that the model reads or writes.
+TEST_F(RxModel, TheHostsNumericLocaleChangesNothing)
+{
+    struct NumericLocale {
+        bool set = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+        ~NumericLocale() { std::setlocale(LC_NUMERIC, "C"); }
+    } german;
+    if (!german.set)
+        GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine (scripts/install-dependencies generates it)";
+    std::vector<double> column = channel(kRows);
+    InitRun run = init(column, kRows, 0, "(Quorvane_pelisk4 (clock_recovery (phase 0.5) (step 0.0625)))");
+    EXPECT_EQ(run.message, "**Info** Configured 2 items through parameter string.\n");
+    EXPECT_EQ(run.parameters, "(Quorvane_pelisk4(clock_recovery(phase 0.5)(step 0.0625)(count 16))"
+                              "(RX_Process 0)(EQ_Config 0)(Coupling_Config 0))");
+    model.close(run.instance);
+    run = init(column, kRows, 0, nullptr, 1e-6, 0.3e-6);
+    EXPECT_EQ(run.message, std::string(kInfo0) + "**Error** Samples per bit 0.3 out of range.\n");
     model.close(run.instance);
 }
 
