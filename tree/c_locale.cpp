@@ -8,10 +8,9 @@ namespace ami {
 
 locale_t c_locale()
 {
-    // For "C" with no base, the C library returns its static locale object
-    // without allocating; it is never freed.
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return c;
+    // For "C" with no base, the C library returns its built-in locale object
+    // every time, without allocating, so there is nothing to keep or free.
+    return newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
 }
 
 int format_c_v(char *buffer, std::size_t size, const char *format, va_list arguments)

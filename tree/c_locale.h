@@ -10,7 +10,7 @@
 
 namespace ami {
 
-// The "C" locale object; the C library hands out its built-in one.
+// The "C" locale object: the C library's built-in one, never freed.
 locale_t c_locale();
 
 // vsnprintf / snprintf with the "C" locale in force on this thread for the

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct Scenario {
     double bit_time;
     bool clock_recovery;
 };
+
+void PrintTo(const Scenario &s, std::ostream *out)
+{
+    *out << s.name;
+}
 
 struct Outcome {
     long init = -1;
