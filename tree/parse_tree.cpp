@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 
 namespace {
@@ -13,6 +14,9 @@ namespace {
 constexpr int kLevels = 16;         // pseudo-root, root tree, 14 nested branches
 constexpr int kBufferCapacity = 256; // capacity given to the lexer and parser
 constexpr int kBufferSize = 257;     // the message buffer itself
+// Messages kept for one string; later ones are only counted, so that a
+// hostile string cannot flood the host's log.
+constexpr long long kMaxMessages = 1000;
 
 // Everything one binding walk keeps: the level stack, the current entry, the
 // collected messages and the count of configured items.
@@ -20,17 +24,35 @@ struct Binding {
     std::array<AmiTree, kLevels> levels{};
     AmiEntry *current = nullptr; // entry named by the item being read, or none
     ami::TextBuffer messages;
+    long long message_count = 0; // messages reported, kept or not
     int configured = 0;
 };
 
 // Placeholder level for an item that is not ours: nothing inside it matches.
 constexpr AmiTree kNotMine = {"NotMine", 0, nullptr};
 
+// Appends one message made of `parts`, unless the cap has been reached.
+void add_message(Binding &binding, std::initializer_list<std::string_view> parts)
+{
+    if (++binding.message_count > kMaxMessages)
+        return;
+    for (std::string_view part : parts)
+        binding.messages.append(part);
+}
+
+// One line saying how many messages the cap held back, if any.
+void add_dropped_count(Binding &binding)
+{
+    if (binding.message_count <= kMaxMessages)
+        return;
+    binding.messages.append("**Warning** ");
+    binding.messages.append_number("%lld", binding.message_count - kMaxMessages);
+    binding.messages.append(" more messages about the parameter string were dropped.\n");
+}
+
 void report(Binding &binding, std::string_view before, const AmiEntry &entry, std::string_view after)
 {
-    binding.messages.append(before);
-    binding.messages.append(entry.name ? entry.name : "");
-    binding.messages.append(after);
+    add_message(binding, {before, entry.name ? entry.name : "", after});
 }
 
 void report_not_converted(Binding &binding, const AmiEntry &entry)
@@ -44,8 +66,7 @@ void collect_buffer(Binding &binding, char (&buffer)[kBufferSize])
 {
     if (buffer[0] == '\0')
         return;
-    binding.messages.append(buffer);
-    binding.messages.append("\n");
+    add_message(binding, {buffer, "\n"});
     std::memset(buffer, 0, sizeof buffer);
 }
 
@@ -189,6 +210,7 @@ extern "C" int ParseTree(const char *parameters, AmiTree root, char **message)
         collect_buffer(binding, buffer);
     }
 
+    add_dropped_count(binding);
     if (message != nullptr)
         *message = binding.messages.release();
     return binding.configured;

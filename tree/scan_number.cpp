@@ -1,6 +1,8 @@
-// Number scanning for parameter values with strtod and strtoll: cost
-// proportional to the number's length, not to the rest of the string.
+// Number scanning for parameter values with strtod and strtoll in the "C"
+// locale: cost proportional to the number's length, not to the rest of the
+// string.
 #include "scan_number.h"
+#include "c_locale.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,7 +18,7 @@ template <typename T> bool scan_integer(const char *text, T *value)
 {
     char *end = nullptr;
     const int saved_errno = errno;
-    const long long number = std::strtoll(text, &end, 0);
+    const long long number = strtoll_l(text, &end, 0, c_locale());
     errno = saved_errno;
     if (end == text)
         return false;
@@ -32,7 +34,7 @@ bool scan_double(const char *text, double *value)
 {
     char *end = nullptr;
     const int saved_errno = errno;
-    const double number = std::strtod(text, &end);
+    const double number = strtod_l(text, &end, c_locale());
     errno = saved_errno;
     if (end == text)
         return false;

@@ -1,5 +1,6 @@
 // A growing heap text used to build messages and written parameter strings.
 #include "text_buffer.h"
+#include "c_locale.h"
 
 #include <cstdarg>
 #include <cstdint>
@@ -46,7 +47,7 @@ void TextBuffer::append_number(const char *format, ...)
     char text[64]; // enough for any single "%g", "%ld", "%d" or "%hd"
     va_list arguments;
     va_start(arguments, format);
-    const int written = std::vsnprintf(text, sizeof text, format, arguments);
+    const int written = format_c_v(text, sizeof text, format, arguments);
     va_end(arguments);
     if (written > 0)
         append({text, static_cast<std::size_t>(written) < sizeof text ? static_cast<std::size_t>(written)

@@ -18,7 +18,7 @@ public:
 
     void append(std::string_view piece);
     // Appends one value formatted by snprintf with `format` (a single
-    // conversion such as "%g" or "%ld").
+    // conversion such as "%g" or "%ld"), in the "C" locale.
     void append_number(const char *format, ...) __attribute__((format(printf, 2, 3)));
     bool empty() const { return length_ == 0; }
 

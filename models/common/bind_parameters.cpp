@@ -8,9 +8,8 @@ namespace ami {
 void bind_parameters(const char *parameters, AmiTree tree, Messages &messages)
 {
     const int configured = parameters ? ParseTree(parameters, tree, messages.text) : 0;
-    std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Info** Configured %d items through parameter string.\n",
+    messages.add("**Info** Configured %d items through parameter string.\n",
                   configured);
-    messages.flush();
 }
 
 } // namespace ami

@@ -20,6 +20,10 @@ struct Messages {
             *text = string_cat(*text, buffer);
         std::memset(buffer, 0, sizeof buffer);
     }
+
+    // Formats one message with snprintf's `format` into the buffer, with
+    // numbers in the C conventions whatever the host's locale, and appends it.
+    void add(const char *format, ...) __attribute__((format(printf, 2, 3)));
 };
 
 } // namespace ami

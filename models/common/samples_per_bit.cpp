@@ -23,16 +23,14 @@ int round_samples_per_bit(double ratio)
 int checked_samples_per_bit(double sample_interval, double bit_time, Messages &messages)
 {
     if (!(sample_interval > 0.0) || !std::isfinite(sample_interval)) {
-        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Error** Sample interval %lg out of range.\n",
+        messages.add("**Error** Sample interval %lg out of range.\n",
                       sample_interval);
-        messages.flush();
         return 0;
     }
     const double ratio = bit_time / sample_interval;
     const int samples_per_bit = round_samples_per_bit(ratio);
     if (samples_per_bit < 1 || ratio > kMaxSamplesPerBit) {
-        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Error** Samples per bit %lg out of range.\n", ratio);
-        messages.flush();
+        messages.add("**Error** Samples per bit %lg out of range.\n", ratio);
         return 0;
     }
     return samples_per_bit;

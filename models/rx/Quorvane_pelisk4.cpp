@@ -4,6 +4,7 @@
 #include "Quorvane_pelisk4.h"
 
 #include "lim_amp_curves.h"
+#include "ami_patterns.h"
 #include "bind_parameters.h"
 #include "new_instance.h"
 #include "rx_pipeline.h"
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -34,9 +36,9 @@ constexpr double kCdrFlipTime = -1.0; // no decision is inverted
 // Edge-rate filter rise time by RX_Process -1, 0, 1, seconds.
 constexpr double kRiseTime[3] = {4e-11, 3e-11, 2e-11};
 
-// Shortest impulse response through which the limiting amplifier can be
-// applied: one PRBS7 period, and never fewer than 6 samples.
-long min_limiting_length(int samples_per_bit)
+// Length over which the limiting amplifier acts on an impulse response: one
+// PRBS7 period, and never fewer than 6 samples.
+long prbs7_length(int samples_per_bit)
 {
     const long period = 127L * samples_per_bit;
     return period < 6 ? 6 : period;
@@ -142,7 +144,28 @@ void validate_settings(RxInstance *rx, Messages &messages)
     rx->coupling_config = coupling;
 }
 
-void build_blocks(RxInstance *rx, int samples_per_bit, Messages &messages)
+// Releases the blocks (each delete accepts a zero-filled record) and leaves
+// them zero-filled.
+void delete_blocks(RxInstance *rx)
+{
+    DeletePeakingFilter(rx->ctle);
+    DeleteTable(rx->lim_amp);
+    DeleteRiseFall(rx->rise_fall);
+    DeleteAdvancedNerovaCDR(rx->cdr);
+    rx->ctle = PeakingFilter{};
+    rx->lim_amp = Table{};
+    rx->rise_fall = RiseFall{};
+    rx->cdr = AdvancedNerovaCDR{};
+}
+
+bool clock_recovery_built(const AdvancedNerovaCDR &cdr)
+{
+    return cdr.pd_history != nullptr; // every array of the loop is null when one failed
+}
+
+// Builds the four blocks. When any of them cannot be allocated, none is kept
+// and an "**Error**" message says so.
+bool build_blocks(RxInstance *rx, int samples_per_bit, Messages &messages)
 {
     const AmiEntry *clock = clock_entries(rx->input_tree);
     rx->ctle = RxCTLEGetFilter(rx->sample_interval, messages.buffer, AMI_MESSAGE_CAPACITY);
@@ -155,10 +178,44 @@ void build_blocks(RxInstance *rx, int samples_per_bit, Messages &messages)
                                      kCdrHistoryLength, kCdrLatency, kCdrVote, samples_per_bit, kCdrFeedback,
                                      kCdrFlipTime, messages.buffer, AMI_MESSAGE_CAPACITY);
     messages.flush();
+    if (rx->ctle.config_count > 0 && rx->lim_amp.npts > 0 && rx->rise_fall.x_hist != nullptr &&
+        clock_recovery_built(rx->cdr))
+        return true;
+    delete_blocks(rx);
+    messages.add("**Error** Out of memory: the receiver's filters could not be built.\n");
+    return false;
 }
 
-// AMI_Init builds the blocks only after the timing checks pass; the table
-// then holds its points.
+bool all_finite(const double *values, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (!std::isfinite(values[i]))
+            return false;
+    return true;
+}
+
+// A sample interval far beyond the filters' time constants (or far below
+// them) can leave coefficients that are not finite numbers, and then every
+// output would be too: such timing is refused.
+bool filters_finite(const RxInstance *rx, Messages &messages)
+{
+    const PeakingFilter &ctle = rx->ctle;
+    bool finite = true;
+    for (int c = 0; c < ctle.config_count && finite; ++c)
+        finite = all_finite(ctle.forward_coefs[c], ctle.tap_count) &&
+                 all_finite(ctle.feedback_coefs[c], ctle.tap_count - 1);
+    const RiseFall &edge = rx->rise_fall;
+    const double edge_coefficients[] = {edge.b0, edge.b1, edge.b2, edge.a1, edge.a2};
+    finite = finite && all_finite(edge_coefficients, 5);
+    if (!finite) {
+        messages.add("**Error** Sample interval %lg out of range: the filters cannot be built with it.\n",
+                      rx->sample_interval);
+    }
+    return finite;
+}
+
+// AMI_Init keeps the blocks only when all four were built; the table then
+// holds its points.
 bool blocks_built(const RxInstance *rx)
 {
     return rx->lim_amp.npts > 0;
@@ -169,15 +226,63 @@ int ctle_config(const RxInstance *rx)
     return RxCTLEGetIndex(rx->rx_process, rx->eq_config);
 }
 
+bool all_zero(const double *samples, long count)
+{
+    for (long i = 0; i < count; ++i)
+        if (samples[i] != 0.0)
+            return false;
+    return true;
+}
+
+// The limiting amplifier on a response of `length` samples (at least one
+// PRBS7 period), in place: the response becomes one PRBS7 period, the curve
+// acts on every sample, and the period goes back to a response. The
+// conversions report a failed allocation only by an all-zero result, which a
+// response that is not all zeros never gives otherwise. Returns false when
+// memory ran out on the way.
+bool limit_through_period(RxInstance *rx, double *response, int length, int samples_per_bit)
+{
+    const long period_length = 127L * samples_per_bit;
+    auto *period = static_cast<double *>(std::malloc(sizeof(double) * static_cast<size_t>(period_length)));
+    if (period == nullptr)
+        return false;
+    I2PRBS(period, response, length, samples_per_bit, rx->sample_interval);
+    bool converted = all_zero(response, length) || !all_zero(period, period_length);
+    ApplyTable(period, static_cast<int>(period_length), rx->lim_amp, period);
+    PRBS2I(response, period, length, samples_per_bit, rx->sample_interval);
+    converted = converted && (all_zero(period, period_length) || !all_zero(response, length));
+    std::free(period);
+    return converted;
+}
+
+// Runs the limiting amplifier over the through channel. A column shorter
+// than one PRBS7 period is zero-extended to it in a scratch copy, so that a
+// response that has died out within the column gets the same treatment,
+// short or long. Returns false when memory ran out.
+bool limit_through_channel(RxInstance *rx, double *column, int row_size, int samples_per_bit)
+{
+    const long period = prbs7_length(samples_per_bit);
+    if (row_size >= period)
+        return limit_through_period(rx, column, row_size, samples_per_bit);
+    auto *extended = static_cast<double *>(std::calloc(static_cast<size_t>(period), sizeof(double)));
+    if (extended == nullptr)
+        return false;
+    std::memcpy(extended, column, sizeof(double) * static_cast<size_t>(row_size));
+    const bool limited = limit_through_period(rx, extended, static_cast<int>(period), samples_per_bit);
+    std::memcpy(column, extended, sizeof(double) * static_cast<size_t>(row_size));
+    std::free(extended);
+    return limited;
+}
+
 // Equalizes one impulse-response column in place, leaving every filter
-// empty. The limiting amplifier acts on the through channel only, and only
-// when the column holds at least one PRBS7 period.
-void equalize_column(RxInstance *rx, double *column, int row_size, bool through, int samples_per_bit)
+// empty. The limiting amplifier acts on the through channel only. Returns
+// false when the limiting amplifier's scratch copy cannot be allocated.
+bool equalize_column(RxInstance *rx, double *column, int row_size, bool through, int samples_per_bit)
 {
     ApplyPeakingFilter(column, row_size, rx->ctle, ctle_config(rx), 1, column);
-    if (through)
-        ApplyTablePRBS(column, row_size, samples_per_bit, rx->sample_interval, rx->lim_amp, column);
+    const bool limited = !through || limit_through_channel(rx, column, row_size, samples_per_bit);
     ApplyRiseFall(column, row_size, rx->rise_fall, 1, column);
+    return limited;
 }
 
 void warn_short_response(long row_size, int samples_per_bit, Messages &messages)
@@ -185,10 +290,30 @@ void warn_short_response(long row_size, int samples_per_bit, Messages &messages)
     char text[AMI_MESSAGE_CAPACITY + 1];
     std::snprintf(text, sizeof text,
                   "Impulse response of %ld samples is shorter than %ld samples (one PRBS7 period); "
-                  "the limiting amplifier is left out of it.\n",
-                  row_size, min_limiting_length(samples_per_bit));
+                  "the limiting amplifier sees it followed by zeros.\n",
+                  row_size, prbs7_length(samples_per_bit));
     WarnPrt(messages.buffer, AMI_MESSAGE_CAPACITY, text);
     messages.flush();
+}
+
+// Equalizes the impulse matrix: column 0 is the through channel, the others
+// crosstalk. Returns false after an "**Error**" message when the limiting
+// amplifier could not be run.
+bool equalize_matrix(RxInstance *rx, double *impulse_matrix, long row_size, long aggressors, int samples_per_bit,
+                     Messages &messages)
+{
+    if (impulse_matrix == nullptr || row_size <= 0)
+        return true;
+    if (row_size < prbs7_length(samples_per_bit) && aggressors >= 0)
+        warn_short_response(row_size, samples_per_bit, messages);
+    for (long column = 0; column <= aggressors; ++column) {
+        if (!equalize_column(rx, impulse_matrix + column * row_size, static_cast<int>(row_size), column == 0,
+                             samples_per_bit)) {
+            messages.add("**Error** Out of memory: the limiting amplifier could not be applied.\n");
+            return false;
+        }
+    }
+    return true;
 }
 
 // The output parameter string is replaced; the previous one is released.
@@ -200,15 +325,26 @@ void hand_out(RxInstance *rx, const AmiTree &tree, char **AMI_parameters_out)
         *AMI_parameters_out = rx->parameters_out;
 }
 
+
+// Hands the message text to the host: the instance's own text, or null when
+// none could be allocated.
+void hand_message(const RxInstance *rx, char **msg)
+{
+    if (msg != nullptr)
+        *msg = rx->message;
+}
+
 } // namespace
 
 extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors, double sample_interval,
                          double bit_time, char *AMI_parameters_in, char **AMI_parameters_out,
                          void **AMI_memory_handle, char **msg)
 {
-    auto *rx = ami::new_instance<RxInstance>(AMI_memory_handle, AMI_parameters_out);
-    if (rx == nullptr || !declare_trees(rx))
+    auto *rx = ami::new_instance<RxInstance>(AMI_memory_handle, AMI_parameters_out, msg);
+    if (rx == nullptr)
         return 0;
+    if (!declare_trees(rx))
+        return ami::abandon_instance(rx, AMI_Close, AMI_memory_handle, msg);
 
     Messages messages{&rx->message};
     ami::bind_parameters(AMI_parameters_in, rx->input_tree, messages);
@@ -218,28 +354,21 @@ extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
     // A column is filtered in one call, so it must fit an int.
     const bool fits = row_size <= INT_MAX;
     if (!fits) {
-        std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY, "**Error** Impulse response of %ld samples is too long.\n",
+        messages.add("**Error** Impulse response of %ld samples is too long.\n",
                       row_size);
-        messages.flush();
     }
-    if (msg != nullptr)
-        *msg = rx->message;
-    if (samples_per_bit < 1 || !fits)
-        return 0;
-
     rx->sample_interval = sample_interval;
-    build_blocks(rx, samples_per_bit, messages);
-    if (impulse_matrix != nullptr && row_size > 0) {
-        const bool limiting = row_size >= min_limiting_length(samples_per_bit);
-        if (!limiting && aggressors >= 0)
-            warn_short_response(row_size, samples_per_bit, messages);
-        for (long column = 0; column <= aggressors; ++column)
-            equalize_column(rx, impulse_matrix + column * row_size, static_cast<int>(row_size),
-                            column == 0 && limiting, samples_per_bit);
+    const bool ready = samples_per_bit >= 1 && fits && build_blocks(rx, samples_per_bit, messages) &&
+                       filters_finite(rx, messages) &&
+                       equalize_matrix(rx, impulse_matrix, row_size, aggressors, samples_per_bit, messages);
+    if (!ready) {
+        // The instance stays, without blocks: AMI_GetWave passes waves through.
+        delete_blocks(rx);
+        hand_message(rx, msg);
+        return 0;
     }
     hand_out(rx, rx->input_tree, AMI_parameters_out);
-    if (msg != nullptr)
-        *msg = rx->message; // appending may have moved the text
+    hand_message(rx, msg);
     return 1;
 }
 
@@ -247,16 +376,16 @@ extern "C" long AMI_GetWave(double *wave, long wave_size, double *clock_times, c
                             void *AMI_memory)
 {
     auto *rx = static_cast<RxInstance *>(AMI_memory);
-    if (rx == nullptr)
+    if (rx == nullptr) {
+        if (clock_times != nullptr)
+            clock_times[0] = -1.0; // no instance, no clock times
         return 1;
-    const bool built = blocks_built(rx);
-    if (!built && clock_times != nullptr)
-        clock_times[0] = -1.0; // no clock recovery: no clock times
-    if (built && wave != nullptr && wave_size > 0) {
+    }
+    int clock_index = 0;
+    if (blocks_built(rx) && wave != nullptr && wave_size > 0) {
         // A block beyond an int is taken in int-sized pieces; every block
         // carries its history into the next, and the clock times of the
         // pieces follow one another.
-        int clock_index = 0;
         for (long done = 0; done < wave_size;) {
             const long left = wave_size - done;
             const int piece = left > INT_MAX ? INT_MAX : static_cast<int>(left);
@@ -265,6 +394,10 @@ extern "C" long AMI_GetWave(double *wave, long wave_size, double *clock_times, c
             done += piece;
         }
     }
+    // Hosts read clock times up to the terminator, also after a call that
+    // found no clock edge.
+    if (clock_times != nullptr)
+        clock_times[clock_index] = -1.0;
     clock_entries(rx->output_tree)[kPhase].value.d = 0.0;
     hand_out(rx, rx->output_tree, AMI_parameters_out);
     return 1;
@@ -275,12 +408,7 @@ extern "C" long AMI_Close(void *AMI_memory)
     auto *rx = static_cast<RxInstance *>(AMI_memory);
     if (rx == nullptr)
         return 1;
-    if (blocks_built(rx)) {
-        DeletePeakingFilter(rx->ctle);
-        DeleteTable(rx->lim_amp);
-        DeleteRiseFall(rx->rise_fall);
-        DeleteAdvancedNerovaCDR(rx->cdr);
-    }
+    delete_blocks(rx);
     for (AmiTree *tree : {&rx->input_tree, &rx->output_tree}) {
         FreeTree(*tree);
         if (tree->entries != nullptr) {

@@ -79,9 +79,7 @@ bool build_filters(TxInstance *tx, int samples_per_bit, double sample_interval, 
     DeleteFIR(tx->fir);
     tx->ffe = TxFFE{};
     tx->fir = FIR{};
-    std::snprintf(messages.buffer, AMI_MESSAGE_CAPACITY,
-                  "**Error** Could not build the FFE and FIR for sample interval %lg.\n", sample_interval);
-    messages.flush();
+    messages.add("**Error** Could not build the FFE and FIR for sample interval %lg.\n", sample_interval);
     return false;
 }
 
@@ -106,9 +104,11 @@ extern "C" long AMI_Init(double *impulse_matrix, long row_size, long aggressors,
                          double bit_time, char *AMI_parameters_in, char **AMI_parameters_out,
                          void **AMI_memory_handle, char **msg)
 {
-    auto *tx = ami::new_instance<TxInstance>(AMI_memory_handle, AMI_parameters_out);
-    if (tx == nullptr || !declare_tree(tx))
+    auto *tx = ami::new_instance<TxInstance>(AMI_memory_handle, AMI_parameters_out, msg);
+    if (tx == nullptr)
         return 0;
+    if (!declare_tree(tx))
+        return ami::abandon_instance(tx, AMI_Close, AMI_memory_handle, msg);
 
     Messages messages{&tx->message};
     ami::bind_parameters(AMI_parameters_in, tx->tree, messages);

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <clocale>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -19,12 +22,13 @@ constexpr double kSampleInterval = 1e-12;
 constexpr double kBitTime = 3.2e-11; // 32 samples per bit
 constexpr long kRows = 127 * 32 * 2; // two PRBS7 periods
 
-// A pulse-like channel response: a smooth hump some 3 bits wide.
-std::vector<double> channel(long rows)
+// A pulse-like channel response: a smooth hump `width` samples wide (3 bits
+// at 32 samples per bit).
+std::vector<double> channel(long rows, long width = 96)
 {
     std::vector<double> h(static_cast<size_t>(rows), 0.0);
-    for (long i = 0; i < 96 && i < rows; ++i)
-        h[static_cast<size_t>(i)] = 1e10 * std::sin(M_PI * static_cast<double>(i) / 96.0);
+    for (long i = 0; i < width && i < rows; ++i)
+        h[static_cast<size_t>(i)] = 1e10 * std::sin(M_PI * static_cast<double>(i) / static_cast<double>(width));
     return h;
 }
 
@@ -186,9 +190,7 @@ TEST_F(RxModel, SamplesPerBitRoundHalvesDownAndOutOfRangeFails)
 }
 
 // Column 0 goes through CTLE, limiting amplifier and edge-rate filter; the
-// crosstalk columns skip the limiting amplifier. A column too short for the
-// limiting amplifier shows the chain without it, and the filters are causal,
-// so its samples equal the start of a crosstalk column.
+// crosstalk columns skip the limiting amplifier.
 TEST_F(RxModel, CrosstalkColumnsSkipTheLimitingAmplifier)
 {
     std::vector<double> matrix;
@@ -204,17 +206,37 @@ TEST_F(RxModel, CrosstalkColumnsSkipTheLimitingAmplifier)
     };
     EXPECT_EQ(column(1), column(2));
     EXPECT_NE(column(0), column(1));
+}
 
-    const long short_rows = 400;
-    std::vector<double> alone = channel(short_rows);
-    run = init(alone, short_rows, 0, nullptr);
-    EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(run.message, std::string(kInfo0) +
-                               "**Warning** Impulse response of 400 samples is shorter than 4064 samples (one PRBS7 "
-                               "period); the limiting amplifier is left out of it.\n");
-    model.close(run.instance);
-    const std::vector<double> crosstalk = column(1);
-    EXPECT_EQ(alone, std::vector<double>(crosstalk.begin(), crosstalk.begin() + short_rows));
+// The limiting amplifier sees a column shorter than one PRBS7 period followed
+// by zeros, so a response that dies out within the column keeps the gain it
+// has at full length (without the amplifier it would be some 20 times more).
+TEST_F(RxModel, ShortColumnIsLimitedLikeTheFullLengthOne)
+{
+    const double sample_interval = 12.5e-12;
+    const double bit_time = 1e-10; // 8 samples per bit: one period is 1016 samples
+    const long short_rows = 128;
+    const long full_rows = 127 * 8;
+    std::vector<double> brief = channel(short_rows, 24);
+    std::vector<double> full = channel(full_rows, 24);
+    const InitRun a = init(brief, short_rows, 0, nullptr, sample_interval, bit_time);
+    const InitRun b = init(full, full_rows, 0, nullptr, sample_interval, bit_time);
+    EXPECT_EQ(a.message, std::string(kInfo0) +
+                             "**Warning** Impulse response of 128 samples is shorter than 1016 samples (one PRBS7 "
+                             "period); the limiting amplifier sees it followed by zeros.\n");
+    EXPECT_EQ(b.message, kInfo0);
+    model.close(a.instance);
+    model.close(b.instance);
+    double peak_brief = 0, peak_full = 0, area_brief = 0, area_full = 0;
+    for (long i = 0; i < short_rows; ++i) {
+        peak_brief = std::max(peak_brief, std::abs(brief[i]));
+        peak_full = std::max(peak_full, std::abs(full[i]));
+        area_brief += brief[i] * sample_interval;
+        area_full += full[i] * sample_interval;
+    }
+    EXPECT_NEAR(peak_brief / peak_full, 1.0, 0.01);
+    EXPECT_NEAR(area_brief / area_full, 1.0, 0.01);
+    EXPECT_LT(area_brief, 2.0); // the chain without the amplifier: 40
 }
 
 TEST_F(RxModel, SplitBlocksGiveTheSameWaveAndClockTimes)
@@ -239,6 +261,72 @@ TEST_F(RxModel, SplitBlocksGiveTheSameWaveAndClockTimes)
     model.close(b.instance);
 }
 
+// A host that zero-fills its clock buffer before every call, as some do, reads
+// the same clock times as one that fills it with -1: every call ends its clock
+// times with -1, also when it finds no edge or gets no samples.
+TEST_F(RxModel, EveryCallEndsItsClockTimes)
+{
+    const auto clock_times = [&](double fill, size_t block) {
+        std::vector<double> column = channel(kRows);
+        const InitRun run = init(column, kRows, 0, nullptr, kSampleInterval, 8e-12);
+        std::vector<double> wave = prbs7_wave(40, 8);
+        std::vector<double> clocks;
+        for (size_t at = 0; at < wave.size(); at += block) {
+            for (long size : {0L, -3L, static_cast<long>(std::min(block, wave.size() - at))}) {
+                std::vector<double> slots(block + 1, fill);
+                EXPECT_EQ(model.get_wave(wave.data() + at, size, slots.data(), nullptr, run.instance), 1);
+                const auto end = std::find(slots.begin(), slots.end(), -1.0);
+                EXPECT_NE(end, slots.end()) << "block " << block << " at " << at;
+                clocks.insert(clocks.end(), slots.begin(), end);
+            }
+        }
+        model.close(run.instance);
+        return clocks;
+    };
+    for (size_t block : {1, 5, 64}) {
+        const std::vector<double> reference = clock_times(-1.0, block);
+        EXPECT_GT(reference.size(), 30u);
+        EXPECT_EQ(clock_times(0.0, block), reference) << "block " << block;
+    }
+}
+
+// A sample interval so long that the filters' coefficients overflow is
+// refused like any other timing the model cannot work with.
+TEST_F(RxModel, TimingThatLeavesTheFiltersNonFiniteIsRefused)
+{
+    std::vector<double> column = channel(kRows);
+    const InitRun run = init(column, kRows, 0, nullptr, 1e300, 1e300);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.message, std::string(kInfo0) +
+                               "**Error** Sample interval 1e+300 out of range: the filters cannot be built with it.\n");
+    std::vector<double> wave = prbs7_wave(4, 8);
+    const std::vector<double> sent = wave;
+    EXPECT_EQ(model.get_wave(wave.data(), static_cast<long>(wave.size()), nullptr, nullptr, run.instance), 1);
+    EXPECT_EQ(wave, sent);
+    model.close(run.instance);
+}
+
+// Many hosts take their locale from the environment; a comma-decimal one
+// changes nothing that the model reads or writes.
+TEST_F(RxModel, TheHostsNumericLocaleChangesNothing)
+{
+    struct NumericLocale {
+        bool set = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+        ~NumericLocale() { std::setlocale(LC_NUMERIC, "C"); }
+    } german;
+    if (!german.set)
+        GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine (scripts/install-dependencies generates it)";
+    std::vector<double> column = channel(kRows);
+    InitRun run = init(column, kRows, 0, "(Quorvane_pelisk4 (clock_recovery (phase 0.5) (step 0.0625)))");
+    EXPECT_EQ(run.message, "**Info** Configured 2 items through parameter string.\n");
+    EXPECT_EQ(run.parameters, "(Quorvane_pelisk4(clock_recovery(phase 0.5)(step 0.0625)(count 16))"
+                              "(RX_Process 0)(EQ_Config 0)(Coupling_Config 0))");
+    model.close(run.instance);
+    run = init(column, kRows, 0, nullptr, 1e-6, 0.3e-6);
+    EXPECT_EQ(run.message, std::string(kInfo0) + "**Error** Samples per bit 0.3 out of range.\n");
+    model.close(run.instance);
+}
+
 TEST_F(RxModel, HostMistakesAreHarmless)
 {
     EXPECT_EQ(model.get_wave(nullptr, 10, nullptr, nullptr, nullptr), 1);
@@ -256,9 +344,11 @@ TEST_F(RxModel, HostMistakesAreHarmless)
     EXPECT_STREQ(out, kWaveParameters);
     model.close(run.instance);
 
-    // Nowhere to store the instance: nothing is created.
+    // Nowhere to store the instance: nothing is created, and the message says why.
     std::vector<double> other = channel(kRows);
-    EXPECT_EQ(model.init(other.data(), kRows, 0, kSampleInterval, kBitTime, nullptr, nullptr, nullptr, nullptr), 0);
+    char *msg = reinterpret_cast<char *>(1);
+    EXPECT_EQ(model.init(other.data(), kRows, 0, kSampleInterval, kBitTime, nullptr, nullptr, nullptr, &msg), 0);
+    EXPECT_STREQ(msg, "**Error** AMI_Init was given no place to store the model instance.\n");
 }
 
 } // namespace

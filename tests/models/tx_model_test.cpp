@@ -228,13 +228,14 @@ TEST_F(TxModel, TimingThatGivesNoUsableSamplesPerBitIsRefused)
     }
 }
 
-TEST_F(TxModel, WithoutAMemoryHandleNothingIsCreated)
+TEST_F(TxModel, WithoutAMemoryHandleNothingIsCreatedAndTheMessageSaysWhy)
 {
     std::vector<double> column = unit_impulse(8);
-    char *out = nullptr;
-    char *msg = nullptr;
+    char *out = reinterpret_cast<char *>(1);
+    char *msg = reinterpret_cast<char *>(1); // what a host's variable may hold
     EXPECT_EQ(model.init(column.data(), 8, 0, kSampleInterval, kBitTime, nullptr, &out, nullptr, &msg), 0);
-    EXPECT_EQ(msg, nullptr);
+    EXPECT_STREQ(msg, "**Error** AMI_Init was given no place to store the model instance.\n");
+    EXPECT_EQ(out, nullptr);
 }
 
 } // namespace

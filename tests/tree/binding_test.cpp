@@ -295,6 +295,20 @@ TEST(Placement, SyntaxMessagesComeWithAnExtraLineFeedAndBindingGoesOn)
     EXPECT_EQ(b.configured, 2);
 }
 
+// One message per syntax error, up to a cap: a megabyte of ')' gives the first
+// thousand and one line with the count of the rest.
+TEST(Placement, MessagesStopAtAThousandAndTheRestAreCounted)
+{
+    RootTree root;
+    std::string line;
+    for (int i = 0; i < 1000; ++i)
+        line += "**Error** Too many close parens in parameter string.\n\n";
+    const std::string closes(1 << 20, ')');
+    EXPECT_EQ(bind(closes.c_str(), root.tree).message,
+              line + "**Warning** 1047576 more messages about the parameter string were dropped.\n");
+    EXPECT_EQ(bind(closes.substr(0, 1000).c_str(), root.tree).message, line);
+}
+
 TEST(Placement, NamesLongerThanTheMessageBufferAreReportedWhole)
 {
     const std::string name(400, 'n');
