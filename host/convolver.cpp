@@ -28,21 +28,24 @@ size_t segment_size(size_t kernel_size, size_t requested)
 } // namespace
 
 Convolver::Convolver(const std::vector<double> &kernel, size_t fft_size)
-    : history_(kernel.size() - 1), size_(segment_size(kernel.size(), fft_size)), step_(size_ - history_),
-      input_(size_, 0.0)
+    : history_(kernel.size() - 1), size_(segment_size(kernel.size(), fft_size)), step_(size_ - history_)
 {
     assert(!kernel.empty() && (size_ & (size_ - 1)) == 0);
     const size_t bins = size_ / 2 + 1;
-    buffer_ = static_cast<double *>(fftw_malloc(sizeof(double) * size_));
+    input_ = static_cast<double *>(fftw_malloc(sizeof(double) * size_));
+    output_ = static_cast<double *>(fftw_malloc(sizeof(double) * size_));
     auto *spectrum = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins));
     auto *kernel_spectrum = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins));
     const int n = static_cast<int>(size_);
-    auto forward = fftw_plan_dft_r2c_1d(n, buffer_, spectrum, FFTW_ESTIMATE);
-    auto backward = fftw_plan_dft_c2r_1d(n, spectrum, buffer_, FFTW_ESTIMATE);
+    // The forward transform leaves its input as it was (FFTW's default for
+    // real input), so the input buffer keeps the history for the next segment.
+    auto forward = fftw_plan_dft_r2c_1d(n, input_, spectrum, FFTW_ESTIMATE);
+    auto backward = fftw_plan_dft_c2r_1d(n, spectrum, output_, FFTW_ESTIMATE);
 
-    std::fill(buffer_, buffer_ + size_, 0.0);
-    std::copy(kernel.begin(), kernel.end(), buffer_);
+    std::fill(input_, input_ + size_, 0.0);
+    std::copy(kernel.begin(), kernel.end(), input_);
     fftw_execute(forward);
+    std::fill(input_, input_ + size_, 0.0);
     // Fold the inverse transform's scaling into the kernel once.
     for (size_t k = 0; k < bins; ++k) {
         kernel_spectrum[k][0] = spectrum[k][0] / static_cast<double>(size_);
@@ -58,16 +61,16 @@ Convolver::~Convolver()
 {
     fftw_destroy_plan(static_cast<fftw_plan>(forward_));
     fftw_destroy_plan(static_cast<fftw_plan>(backward_));
-    fftw_free(buffer_);
+    fftw_free(input_);
+    fftw_free(output_);
     fftw_free(spectrum_);
     fftw_free(kernel_spectrum_);
 }
 
-void Convolver::run_segment(std::vector<double> &out, size_t produced)
+void Convolver::run_segment(const Sink &out, size_t produced)
 {
     auto *spectrum = static_cast<fftw_complex *>(spectrum_);
     const auto *kernel = static_cast<const fftw_complex *>(kernel_spectrum_);
-    std::copy(input_.begin(), input_.end(), buffer_);
     fftw_execute(static_cast<fftw_plan>(forward_));
     const size_t bins = size_ / 2 + 1;
     for (size_t k = 0; k < bins; ++k) {
@@ -77,18 +80,18 @@ void Convolver::run_segment(std::vector<double> &out, size_t produced)
         spectrum[k][1] = im;
     }
     fftw_execute(static_cast<fftw_plan>(backward_));
-    out.insert(out.end(), buffer_ + history_, buffer_ + history_ + produced);
+    out(output_ + history_, produced);
     // The last history_ inputs open the next segment.
-    std::copy(input_.end() - static_cast<long>(history_), input_.end(), input_.begin());
-    std::fill(input_.begin() + static_cast<long>(history_), input_.end(), 0.0);
+    std::copy(input_ + size_ - history_, input_ + size_, input_);
+    std::fill(input_ + history_, input_ + size_, 0.0);
     filled_ = 0;
 }
 
-void Convolver::push(const double *in, size_t count, std::vector<double> &out)
+void Convolver::push(const double *in, size_t count, const Sink &out)
 {
     while (count > 0) {
         const size_t take = std::min(count, step_ - filled_);
-        std::copy(in, in + take, input_.begin() + static_cast<long>(history_ + filled_));
+        std::copy(in, in + take, input_ + history_ + filled_);
         filled_ += take;
         in += take;
         count -= take;
@@ -97,7 +100,7 @@ void Convolver::push(const double *in, size_t count, std::vector<double> &out)
     }
 }
 
-void Convolver::finish(std::vector<double> &out)
+void Convolver::finish(const Sink &out)
 {
     if (filled_ > 0)
         run_segment(out, filled_);
@@ -105,11 +108,9 @@ void Convolver::finish(std::vector<double> &out)
 
 void Convolver::apply(const double *in, size_t count, double *out)
 {
-    std::vector<double> result;
-    result.reserve(count);
-    push(in, count, result);
-    finish(result);
-    std::copy(result.begin(), result.end(), out);
+    auto collect = [&out](const double *outputs, size_t produced) { out = std::copy(outputs, outputs + produced, out); };
+    push(in, count, collect);
+    finish(collect);
 }
 
 } // namespace ami_host

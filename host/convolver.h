@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace ami_host {
@@ -19,15 +20,18 @@ public:
     Convolver(const Convolver &) = delete;
     Convolver &operator=(const Convolver &) = delete;
 
-    // Takes the next `count` input samples and appends to `out` the outputs
-    // of every segment they complete: out[n] = sum over m of kernel[m] x
+    // Receives outputs in order; the pointer is valid during the call.
+    using Sink = std::function<void(const double *outputs, size_t count)>;
+
+    // Takes the next `count` input samples and hands `out` the outputs of
+    // every segment they complete: out[n] = sum over m of kernel[m] x
     // in[n - m], with zeros before the first input. The segments lie at fixed
     // places in the stream, so the outputs do not depend on how the input is
     // split into pieces.
-    void push(const double *in, size_t count, std::vector<double> &out);
-    // Ends the input (zeros after it) and appends the outputs still owed, so
+    void push(const double *in, size_t count, const Sink &out);
+    // Ends the input (zeros after it) and hands on the outputs still owed, so
     // that every input sample has given one output.
-    void finish(std::vector<double> &out);
+    void finish(const Sink &out);
 
     // The whole waveform at once: `count` outputs into `out` (not overlapping `in`).
     void apply(const double *in, size_t count, double *out);
@@ -35,14 +39,14 @@ public:
     size_t fft_size() const { return size_; }
 
 private:
-    void run_segment(std::vector<double> &out, size_t produced);
+    void run_segment(const Sink &out, size_t produced);
 
     size_t history_; // kernel samples - 1: inputs carried over from the previous segment
     size_t size_;    // FFT length, a power of two
     size_t step_;    // new inputs (and outputs) per segment
-    std::vector<double> input_; // the segment's inputs: history_ carried over, then up to step_ new ones
-    size_t filled_ = 0;         // new inputs in input_
-    double *buffer_;
+    double *input_;  // the segment's inputs: history_ carried over, then up to step_ new ones
+    size_t filled_ = 0; // new inputs in input_
+    double *output_;    // the segment's outputs, valid from history_ on
     void *spectrum_;        // fftw_complex[size_ / 2 + 1]
     void *kernel_spectrum_; // fftw_complex[size_ / 2 + 1]
     void *forward_;         // fftw_plan

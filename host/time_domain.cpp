@@ -14,19 +14,15 @@ namespace ami_host {
 
 struct ConvolutionStage::Impl {
     Convolver convolver;
-    Stage &next;
-    std::vector<double> out;
-    Impl(const std::vector<double> &kernel, size_t fft_size, Stage &n) : convolver(kernel, fft_size), next(n) {}
-    void hand_on()
+    Convolver::Sink hand_on;
+    Impl(const std::vector<double> &kernel, size_t fft_size, Stage &next)
+        : convolver(kernel, fft_size), hand_on([&next](const double *out, size_t count) { next.push(out, count); })
     {
-        if (!out.empty())
-            next.push(out.data(), out.size());
-        out.clear();
     }
 };
 
 ConvolutionStage::ConvolutionStage(const std::vector<double> &kernel, size_t fft_size, Stage &next)
-    : impl_(std::make_unique<Impl>(kernel, fft_size, next))
+    : impl_(std::make_unique<Impl>(kernel, fft_size, next)), next_(next)
 {
 }
 
@@ -34,15 +30,13 @@ ConvolutionStage::~ConvolutionStage() = default;
 
 void ConvolutionStage::push(const double *samples, size_t count)
 {
-    impl_->convolver.push(samples, count, impl_->out);
-    impl_->hand_on();
+    impl_->convolver.push(samples, count, impl_->hand_on);
 }
 
 void ConvolutionStage::finish()
 {
-    impl_->convolver.finish(impl_->out);
-    impl_->hand_on();
-    impl_->next.finish();
+    impl_->convolver.finish(impl_->hand_on);
+    next_.finish();
 }
 
 size_t ConvolutionStage::fft_size() const { return impl_->convolver.fft_size(); }

@@ -36,6 +36,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    Stage &next_;
 };
 
 // AMI_GetWave of a model on blocks of `block_size` samples (the last block

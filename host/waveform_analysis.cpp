@@ -43,6 +43,23 @@ public:
         const double f = local - static_cast<double>(i);
         return data_[i] + f * (data_[i + 1] - data_[i]);
     }
+    // `count` values by linear interpolation from fractional sample `x` on,
+    // `step` samples apart, all inside the window.
+    void interpolate(double x, double step, size_t count, double *out) const
+    {
+        const double base = static_cast<double>(base_);
+        assert(x >= base && x + step * static_cast<double>(count - 1) - base < static_cast<double>(data_.size()));
+        const double *d = data_.data();
+        const int last = static_cast<int>(data_.size()) - 1;
+        for (size_t j = 0; j < count; ++j) {
+            // Offsets from the window's start are exact, so where the window
+            // starts does not change a bit of the result.
+            const double at = (x + static_cast<double>(j) * step) - base;
+            const int i = std::min(static_cast<int>(at), last - 1);
+            const double f = at - i;
+            out[j] = d[i] + f * (d[i + 1] - d[i]);
+        }
+    }
     // The lowest and highest sample from index `from` to `to` (inclusive).
     std::pair<double, double> extremes(long long from, long long to) const
     {
@@ -115,6 +132,7 @@ struct WaveformAnalyser::State {
     double linear_one = std::numeric_limits<double>::infinity();
     double linear_zero = -std::numeric_limits<double>::infinity();
     double density_scale = 0.0;
+    std::vector<double> traces = std::vector<double>(2 * kGridPerBit + 1);
 
     explicit State(const AnalysisSettings &s)
         : set(s), dt(s.sample_interval), ui(s.samples_per_bit * s.sample_interval),
@@ -301,12 +319,12 @@ struct WaveformAnalyser::State {
         ones = ones || one;
         zeros = zeros || !one;
         add_to_eye(d.time, one);
-        add_to_density(d.time);
     }
 
+    // The waveform over two bits around `t`, one value per eye phase: the
+    // density's columns, whose middle 65 are the inner eye's phases.
     void add_to_eye(double t, bool one)
     {
-        EyeResult &e = r.eye;
         if (set.reference) {
             const double v = ref.at(t / dt);
             if (one)
@@ -315,26 +333,24 @@ struct WaveformAnalyser::State {
                 linear_zero = std::max(linear_zero, v);
         }
         const double step = set.samples_per_bit / static_cast<double>(kGridPerBit);
-        const double start = t / dt - 0.5 * set.samples_per_bit;
-        std::vector<double> &bound = one ? e.lowest_one : e.highest_zero;
-        for (size_t j = 0; j <= kGridPerBit; ++j) {
-            const double v = wave.at(start + static_cast<double>(j) * step);
-            bound[j] = one ? std::min(bound[j], v) : std::max(bound[j], v);
+        wave.interpolate(t / dt - set.samples_per_bit, step, traces.size(), traces.data());
+        EyeResult &e = r.eye;
+        const double *inner = traces.data() + kGridPerBit / 2;
+        if (one) {
+            for (size_t j = 0; j <= kGridPerBit; ++j)
+                e.lowest_one[j] = std::min(e.lowest_one[j], inner[j]);
+        } else {
+            for (size_t j = 0; j <= kGridPerBit; ++j)
+                e.highest_zero[j] = std::max(e.highest_zero[j], inner[j]);
         }
-    }
-
-    void add_to_density(double t)
-    {
         DensityResult &density = r.density;
-        const double step = set.samples_per_bit / static_cast<double>(kGridPerBit);
-        const double start = t / dt - set.samples_per_bit + 0.5 * step;
-        for (int j = 0; j < density.times; ++j) {
-            const double v = wave.at(start + j * step);
-            const double level = std::floor((v - density.low) * density_scale);
-            if (level < 0.0 || level >= density.levels)
-                ++density.clipped;
-            const int row = static_cast<int>(std::clamp(level, 0.0, density.levels - 1.0));
-            ++density.counts[static_cast<size_t>(row) * static_cast<size_t>(density.times) + static_cast<size_t>(j)];
+        const size_t times = static_cast<size_t>(density.times);
+        const double top = density.levels - 1.0;
+        for (size_t j = 0; j < times; ++j) {
+            const double level = (traces[j] - density.low) * density_scale;
+            const double row = std::min(std::max(level, 0.0), top);
+            density.clipped += !(level >= 0.0 && level < density.levels);
+            ++density.counts[static_cast<size_t>(row) * times + j];
         }
     }
 

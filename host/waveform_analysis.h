@@ -56,8 +56,8 @@ struct EyeResult {
     std::vector<double> lowest_one, highest_zero;
 };
 
-// Density of the folded eye over two bits (-1 .. 1 UI around the sampling
-// instant); its level range is fixed from the first judged bits, and
+// Density of the folded eye over two bits: column j at j/64 - 1 UI from the
+// sampling instant, row i from low + i x (high - low) / levels; its level range is fixed from the first judged bits, and
 // samples outside it land in the edge rows (counted in `clipped`).
 struct DensityResult {
     int times = 0, levels = 0;
