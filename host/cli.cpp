@@ -148,7 +148,7 @@ int parse_command_line(int argc, char **argv, Options &o)
     app.add_option("--python", o.python, "Python interpreter with matplotlib (default: /usr/bin/python3)")
         ->type_name("FILE")
         ->group("Output");
-    app.add_option("--plot-script", o.plot_script, "the plotting script (default: plot_results.py of this host)")
+    app.add_option("--plot-script", o.plot_script, "the plotting script (default: plot_results.py beside ami_host, or in ../share/ami_host)")
         ->type_name("FILE")
         ->group("Output");
     const std::map<std::string, Progress::Mode> modes{
@@ -191,8 +191,6 @@ int parse_command_line(int argc, char **argv, Options &o)
         return usage_error("--rx sets parameters of an Rx model, but there is none");
     if (o.fft_size != 0 && (o.fft_size & (o.fft_size - 1)) != 0)
         return usage_error("--fft-size " + std::to_string(o.fft_size) + " is not a power of two");
-    if (o.plot_script.empty())
-        o.plot_script = AMI_HOST_PLOT_SCRIPT;
     return -1;
 }
 

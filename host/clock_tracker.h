@@ -33,7 +33,7 @@ struct ClockResult {
 
 class ClockTracker {
 public:
-    static constexpr size_t kTraceFirst = 2000;
+    static constexpr size_t kTraceFirst = 20000;
     static constexpr size_t kTraceBuckets = 2048;
     static constexpr size_t kLockWindow = 256;
 

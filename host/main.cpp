@@ -233,6 +233,8 @@ int run(int argc, char **argv)
     run.channel_delay_removed = channel.delay_removed;
     run.channel_loss_nyquist_db = -transfer_db(channel.impulse, o.sample_interval(), 0.5 / o.bit_time());
     prepare_output_folder(o.out_dir);
+    if (o.plots && o.plot_script.empty())
+        o.plot_script = default_plot_script();
 
     load(tx);
     load(rx);

@@ -116,28 +116,56 @@ Json comparison_json(const RunRecord &run)
                 {"difference", number(e.height - at_clock)}};
 }
 
-// The sample range that shows every stage's pulse response: from 4 bits
-// before the first sample above 1/1000 of a stage's peak to 8 bits after the
-// last one.
+// The magnitudes of a stage's pulse at whole bits from its main cursor
+// (the terms of its ISI), with the sample of each.
+std::vector<std::pair<size_t, double>> isi_terms(const StageResponse &s, size_t bit)
+{
+    std::vector<std::pair<size_t, double>> terms;
+    const size_t cursor = s.metrics.cursor_index;
+    for (size_t i = cursor % bit; i < s.pulse.size(); i += bit)
+        if (i != cursor)
+            terms.emplace_back(i, std::fabs(s.pulse[i]));
+    return terms;
+}
+
+// The sample range of the pictures of the responses: for every stage, the
+// bits around its main cursor that hold all but 1/1000 of its ISI (half of
+// that before, half after), with two bits to spare on either side.
 std::pair<size_t, size_t> response_window(const RunRecord &run)
 {
+    const size_t bit = static_cast<size_t>(run.samples_per_bit);
     size_t first = SIZE_MAX, last = 0, size = 0;
     for (const StageResponse &s : run.statistical.stages) {
         size = s.pulse.size();
-        double peak = 0.0;
-        for (double v : s.pulse)
-            peak = std::max(peak, std::fabs(v));
-        for (size_t i = 0; i < s.pulse.size(); ++i) {
-            if (std::fabs(s.pulse[i]) > 1e-3 * peak) {
-                first = std::min(first, i);
-                last = std::max(last, i);
-            }
-        }
+        const auto terms = isi_terms(s, bit);
+        double total = 0.0;
+        for (const auto &term : terms)
+            total += term.second;
+        const double allowance = 0.0005 * total;
+        size_t lo = s.metrics.cursor_index, hi = s.metrics.cursor_index;
+        double before = 0.0, after = 0.0;
+        for (const auto &[at, magnitude] : terms) // from the start: the precursors left out
+            if (at < s.metrics.cursor_index && (before += magnitude) > allowance)
+                lo = std::min(lo, at);
+        for (auto t = terms.rbegin(); t != terms.rend(); ++t) // from the end: the tail left out
+            if (t->first > s.metrics.cursor_index && (after += t->second) > allowance)
+                hi = std::max(hi, t->first);
+        first = std::min(first, lo > 2 * bit ? lo - 2 * bit : 0);
+        last = std::max(last, hi + 2 * bit);
     }
     if (first == SIZE_MAX)
         return {0, size};
-    const size_t bit = static_cast<size_t>(run.samples_per_bit);
-    return {first > 4 * bit ? first - 4 * bit : 0, std::min(size, last + 8 * bit)};
+    return {first, std::min(size, last + 1)};
+}
+
+// The ISI of a stage that falls outside [from, to).
+double isi_outside(const StageResponse &s, size_t bit, size_t from, size_t to)
+{
+    double outside = 0.0;
+    for (const auto &[at, magnitude] : isi_terms(s, bit))
+        if (at < from || at >= to)
+            outside += magnitude;
+    return outside;
 }
 
 Json waveforms_json(const RunRecord &run)
@@ -147,6 +175,8 @@ Json waveforms_json(const RunRecord &run)
     for (const StageResponse &s : run.statistical.stages) {
         responses.push_back({{"name", s.name},
                              {"cursor_index", s.metrics.cursor_index},
+                             {"isi", number(s.metrics.isi)},
+                             {"isi_outside", isi_outside(s, static_cast<size_t>(run.samples_per_bit), from, to)},
                              {"impulse", std::vector<double>(s.impulse.begin() + static_cast<long>(from),
                                                              s.impulse.begin() + static_cast<long>(to))},
                              {"pulse", std::vector<double>(s.pulse.begin() + static_cast<long>(from),

@@ -239,6 +239,29 @@ TEST(HostRun, AnEyeWithBitErrorsIsNeverCalledOpen)
     EXPECT_NE(r.out.find("does not hold the 0 V decision threshold"), std::string::npos) << r.out;
 }
 
+TEST(HostRun, ACopiedHostFindsItsPlottingScriptWhereItIsInstalled)
+{
+    // <prefix>/bin/ami_host with <prefix>/share/ami_host/plot_results.py draws;
+    // without the script it says where it looked, before simulating.
+    const std::string prefix = temp_path("installed");
+    const std::string copy = prefix + "/bin/ami_host";
+    const std::string setup = "mkdir -p '" + prefix + "/bin' '" + prefix + "/share/ami_host' && cp '" + AMI_HOST +
+                              "' '" + copy + "'";
+    ASSERT_EQ(std::system(setup.c_str()), 0);
+    const std::string run = "'" + copy + "' --statistical-only --progress never --out '" + prefix + "/out' 2>&1";
+    FILE *missing = popen(run.c_str(), "r");
+    char text[512] = {};
+    const size_t got = std::fread(text, 1, sizeof text - 1, missing);
+    EXPECT_NE(pclose(missing), 0);
+    EXPECT_NE(std::string(text, got).find("cannot find the plotting script plot_results.py in '" + prefix + "/bin'"),
+              std::string::npos)
+        << text;
+    const std::string install = "cp '" + std::string(PLOT_SCRIPT) + "' '" + prefix +
+                                "/share/ami_host/' && " + run + " >/dev/null";
+    EXPECT_EQ(std::system(install.c_str()), 0);
+    EXPECT_GT(file_size(prefix + "/out/responses.png"), 10000);
+}
+
 TEST(HostRun, BadInputIsRefusedWithAClearMessageAndNoCrash)
 {
     const std::string malformed = temp_path("malformed.ami");
