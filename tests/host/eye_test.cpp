@@ -3,7 +3,7 @@
 #include "channel.h"
 #include "eye.h"
 #include "waveform_analysis.h"
-#include "loaded_model.h"
+#include "model_loader.h"
 #include "statistical.h"
 
 #include <gtest/gtest.h>
@@ -43,8 +43,7 @@ TEST(PulseMetrics, TheWorstCaseEyeAndPeakEqualTheModelLibrarysOwn)
 {
     // The models export the block library's peak-distortion figures; the
     // host computes the same ones itself, since it drives any model.
-    LoadedModel library(TX_MODEL);
-    ASSERT_TRUE(library.ok()) << library.error;
+    const ModelLibrary library(TX_MODEL, "Tx model");
     using Metric = double (*)(const double *, int, int, double);
     const auto pda = reinterpret_cast<Metric>(library.symbol("PDA"));
     const auto max = reinterpret_cast<Metric>(library.symbol("MAX"));
