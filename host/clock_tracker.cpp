@@ -18,6 +18,7 @@ ClockTracker::ClockTracker(double bit_time, double tolerance, bool ideal) : bit_
 {
     r_.lock_window = ideal ? 0 : kLockWindow;
     r_.settled = ideal;
+    locked_ = ideal;
 }
 
 double ClockTracker::add(double time)
@@ -25,13 +26,14 @@ double ClockTracker::add(double time)
     const double raw = time / bit_time_ - std::floor(time / bit_time_);
     const double phase = r_.clocks == 0 ? raw : raw + std::round(previous_phase_ - raw);
     previous_phase_ = phase;
-    if (r_.settled && r_.lock_window > 0 && std::fabs(phase - centre_) > tolerance_ + kRoundingGuard) {
-        r_.settled = false; // lock lost: wait for the next steady window
+    if (locked_ && r_.lock_window > 0 && std::fabs(phase - centre_) > tolerance_ + kRoundingGuard) {
+        locked_ = false; // lock lost: wait for the next steady window
         ++r_.lock_losses;
     }
-    just_settled_ = !r_.settled && detect_lock(time, phase);
-    if (just_settled_)
-        summed_ = 0; // the figures after settling start at the clock that settles it
+    const bool first = !r_.settled;
+    just_settled_ = !locked_ && detect_lock(time, phase);
+    if (just_settled_ && first)
+        summed_ = 0; // the figures after settling start at the clock that first settles it
     if (summed_ == 0) {
         sum_ = 0.0;
         low_ = high_ = phase;
@@ -66,10 +68,13 @@ bool ClockTracker::detect_lock(double time, double phase)
         highs_.pop_front();
     if (highs_.front().second - lows_.front().second > tolerance_ + kRoundingGuard)
         return false;
-    r_.settled = true;
-    r_.settle_clock = oldest;
+    locked_ = true;
     centre_ = 0.5 * (highs_.front().second + lows_.front().second);
-    r_.settle_time = window_times_.front();
+    if (!r_.settled) {
+        r_.settled = true;
+        r_.settle_clock = oldest;
+        r_.settle_time = window_times_.front();
+    }
     lows_.clear();
     highs_.clear();
     window_times_.clear();
@@ -112,6 +117,7 @@ void ClockTracker::record(double time, double phase)
 ClockResult ClockTracker::result() const
 {
     ClockResult r = r_;
+    r.locked_at_end = locked_;
     if (summed_ > 0) {
         r.final_phase = sum_ / static_cast<double>(summed_);
         r.phase_spread = high_ - low_;

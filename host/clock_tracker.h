@@ -21,13 +21,14 @@ struct PhaseTrace {
 
 struct ClockResult {
     size_t clocks = 0;          // sampling instants whose window of one bit either side lies in the waveform
-    bool settled = false;
-    size_t settle_clock = 0;    // first clock of the window in which the clock was found settled
+    bool settled = false;       // the clock settled at some time in the run
+    size_t settle_clock = 0;    // first clock of the window in which it first settled
     double settle_time = 0.0;   // seconds: that clock's sampling instant (0 for the ideal clock)
     size_t lock_window = 0;     // clocks the phase had to stay within tolerance to count as settled
-    size_t lock_losses = 0;     // times the settled phase left the band again (the clock then settles anew)
-    double final_phase = 0.0;   // UI: mean sampling phase after settling (of the whole run if it never does)
-    double phase_spread = 0.0;  // UI: peak-to-peak phase after settling (of the whole run if it never does)
+    size_t lock_losses = 0;     // times a settled phase left its band again (the clock then settles anew)
+    bool locked_at_end = false; // settled when the run ended
+    double final_phase = 0.0;   // UI: mean sampling phase after first settling (of the whole run if it never does)
+    double phase_spread = 0.0;  // UI: peak-to-peak phase after first settling (of the whole run if it never does)
     PhaseTrace trace;
 };
 
@@ -49,7 +50,7 @@ public:
     // (UI); the instant minus the phase is then a whole number of bits.
     double add(double time);
     // Whether the instant last added lies in a settled stretch.
-    bool settled() const { return r_.settled; }
+    bool settled() const { return locked_; }
     // Whether the instant last added settled the clock: the kLockWindow - 1
     // instants before it belong to the settled stretch too.
     bool just_settled() const { return just_settled_; }
@@ -63,6 +64,7 @@ private:
 
     double bit_time_, tolerance_;
     ClockResult r_;
+    bool locked_ = false;
     bool just_settled_ = false;
     double previous_phase_ = 0.0;
     double centre_ = 0.0; // middle of the band in which the clock settled

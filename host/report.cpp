@@ -69,6 +69,7 @@ Json clock_json(const RunRecord &run)
                 {"settled", c.settled},
                 {"lock_window_bits", c.lock_window},
                 {"lock_losses", c.lock_losses},
+                {"locked_at_end", c.locked_at_end},
                 {"settle_time", c.settled ? number(c.settle_time) : Json(nullptr)},
                 {"settle_bits", c.settled ? number(c.settle_time / run.bit_time) : Json(nullptr)},
                 {"final_phase_ui", number(c.final_phase)},
@@ -268,12 +269,14 @@ void print_clock(const RunRecord &run, std::ostream &out)
     } else if (c.settled) {
         out << "  recovered clock settled after " << format("%.0f bits", c.settle_time / run.bit_time) << " ("
             << format("%.4g ns", c.settle_time * 1e9) << "; its phase then stayed within "
-            << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window << " bits";
-        if (c.lock_losses > 0)
-            out << ", after losing lock " << c.lock_losses << (c.lock_losses == 1 ? " time" : " times");
-        out << "); sampling phase "
+            << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window << " bits); sampling phase "
             << format("%.3f UI", c.final_phase) << ", then within " << format("%.3f UI", c.phase_spread)
             << " peak to peak\n";
+        if (c.lock_losses > 0)
+            out << "  it lost lock " << c.lock_losses << (c.lock_losses == 1 ? " time" : " times")
+                << " later (a phase more than " << format("%.3f UI", run.settle_tolerance)
+                << " from its settled band) and settled again"
+                << (c.locked_at_end ? "" : ", but not before the run ended") << "; bits are counted while settled\n";
     } else {
         out << "  recovered clock did not settle in the run's " << run.bits << " bits: its phase never stayed within "
             << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window << " bits in a row\n";

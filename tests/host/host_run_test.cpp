@@ -97,6 +97,10 @@ TEST(HostRun, DrivesOurTxAndAForeignRxEndToEndAndDrawsThePictures)
     EXPECT_NEAR(report["comparison"]["nonlinear_effect"].get<double>(), 0.0, 1e-9);
     for (const char *picture : {"eye.png", "responses.png", "clock.png"})
         EXPECT_GT(file_size(r.dir + "/" + picture), 10000) << picture;
+    // The responses drawn hold the ISI the summary prints.
+    const nlohmann::json waves = nlohmann::json::parse(slurp(r.dir + "/waveforms.json"));
+    for (const nlohmann::json &response : waves["responses"])
+        EXPECT_LE(response["isi_outside"].get<double>(), 1e-3 * response["isi"].get<double>()) << response["name"];
 }
 
 // Our receiver, with its strongest equalizer setting.
