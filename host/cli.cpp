@@ -148,7 +148,8 @@ int parse_command_line(int argc, char **argv, Options &o)
     app.add_option("--python", o.python, "Python interpreter with matplotlib (default: /usr/bin/python3)")
         ->type_name("FILE")
         ->group("Output");
-    app.add_option("--plot-script", o.plot_script, "the plotting script (default: plot_results.py beside ami_host, or in ../share/ami_host)")
+    app.add_option("--plot-script", o.plot_script, 
+                   "the plotting script (default: plot_results.py beside ami_host, or in ../share/ami_host)")
         ->type_name("FILE")
         ->group("Output");
     const std::map<std::string, Progress::Mode> modes{

@@ -108,7 +108,9 @@ void Convolver::finish(const Sink &out)
 
 void Convolver::apply(const double *in, size_t count, double *out)
 {
-    auto collect = [&out](const double *outputs, size_t produced) { out = std::copy(outputs, outputs + produced, out); };
+    auto collect = [&out](const double *outputs, size_t produced) {
+        out = std::copy(outputs, outputs + produced, out);
+    };
     push(in, count, collect);
     finish(collect);
 }

@@ -123,8 +123,10 @@ void prepare_output_folder(const std::string &dir)
 
 void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run)
 {
-    const FlowModel tx_flow{tx.instance.get(), tx.record.parameters.text, !tx.present() || tx.ami.init_returns_impulse()};
-    const FlowModel rx_flow{rx.instance.get(), rx.record.parameters.text, !rx.present() || rx.ami.init_returns_impulse()};
+    const FlowModel tx_flow{tx.instance.get(), tx.record.parameters.text,
+                            !tx.present() || tx.ami.init_returns_impulse()};
+    const FlowModel rx_flow{rx.instance.get(), rx.record.parameters.text,
+                            !rx.present() || rx.ami.init_returns_impulse()};
     run.statistical =
         run_statistical(channel.impulse, o.sample_interval(), o.bit_time(), o.samples_per_bit, tx_flow, rx_flow);
     tx.record.init = run.statistical.tx_init;

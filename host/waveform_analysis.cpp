@@ -155,8 +155,9 @@ struct WaveformAnalyser::State {
     }
     bool fits(double t) const
     {
-        const double last = static_cast<double>(wave.end()) - 1.0;
-        return t - ui >= static_cast<double>(wave.begin()) * dt && (t + ui) / dt <= last && (!set.reference || (t + ui) / dt <= ref.end() - 1.0);
+        const long long begin = set.reference ? std::max(wave.begin(), ref.begin()) : wave.begin();
+        const long long end = set.reference ? std::min(wave.end(), ref.end()) : wave.end();
+        return t - ui >= static_cast<double>(begin) * dt && (t + ui) / dt <= static_cast<double>(end) - 1.0;
     }
 
     void add_ideal_instants()

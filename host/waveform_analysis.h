@@ -57,8 +57,9 @@ struct EyeResult {
 };
 
 // Density of the folded eye over two bits: column j at j/64 - 1 UI from the
-// sampling instant, row i from low + i x (high - low) / levels; its level range is fixed from the first judged bits, and
-// samples outside it land in the edge rows (counted in `clipped`).
+// sampling instant, row i from low + i x (high - low) / levels. The level
+// range is fixed from the first judged bits; samples outside it land in the
+// edge rows (counted in `clipped`).
 struct DensityResult {
     int times = 0, levels = 0;
     double low = 0.0, high = 0.0; // volts
