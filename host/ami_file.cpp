@@ -1,5 +1,5 @@
-// Reader of .ami files: tokenizer and parser of the parenthesised syntax, and
-// the interpretation of reserved and model-specific parameter declarations.
+// Reader of .ami files: the interpretation of reserved and model-specific
+// parameter declarations.
 #include "ami_file.h"
 
 #include "host_error.h"
@@ -19,114 +19,6 @@ namespace {
 {
     throw Error(origin + ":" + std::to_string(line) + ": " + message);
 }
-
-// Recursive-descent parser over the characters of one file.
-class SyntaxParser {
-public:
-    SyntaxParser(const std::string &text, const std::string &origin) : text_(text), origin_(origin) {}
-
-    AmiNode parse()
-    {
-        skip_blanks();
-        if (at_end())
-            fail(origin_, line_, "the file holds no parameter tree");
-        if (text_[pos_] != '(')
-            fail(origin_, line_, "expected '(' to open the model's root item");
-        AmiNode root = parse_item();
-        skip_blanks();
-        if (!at_end())
-            fail(origin_, line_, "text after the end of the root item");
-        return root;
-    }
-
-private:
-    const std::string &text_;
-    const std::string &origin_;
-    size_t pos_ = 0;
-    int line_ = 1;
-
-    bool at_end() const { return pos_ >= text_.size(); }
-
-    static bool is_delimiter(char c)
-    {
-        return c == '(' || c == ')' || c == '"' || c == '|' || c == ' ' || c == '\t' || c == '\n' || c == '\r';
-    }
-
-    void skip_blanks()
-    {
-        while (!at_end()) {
-            const char c = text_[pos_];
-            if (c == '\n') {
-                ++line_;
-                ++pos_;
-            } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
-                ++pos_;
-            } else if (c == '|') {
-                while (!at_end() && text_[pos_] != '\n')
-                    ++pos_;
-            } else {
-                return;
-            }
-        }
-    }
-
-    std::string word()
-    {
-        const size_t start = pos_;
-        while (!at_end() && !is_delimiter(text_[pos_]))
-            ++pos_;
-        return text_.substr(start, pos_ - start);
-    }
-
-    std::string quoted()
-    {
-        const int opened = line_;
-        ++pos_;
-        const size_t start = pos_;
-        while (!at_end() && text_[pos_] != '"') {
-            if (text_[pos_] == '\n')
-                ++line_;
-            ++pos_;
-        }
-        if (at_end())
-            fail(origin_, opened, "quoted text is never closed");
-        std::string value = text_.substr(start, pos_ - start);
-        ++pos_;
-        return value;
-    }
-
-    AmiNode parse_item()
-    {
-        AmiNode node;
-        node.line = line_;
-        ++pos_; // '('
-        skip_blanks();
-        if (at_end() || text_[pos_] == '(' || text_[pos_] == ')' || text_[pos_] == '"')
-            fail(origin_, line_, "'(' must be followed by a name");
-        node.name = word();
-        for (;;) {
-            skip_blanks();
-            if (at_end())
-                fail(origin_, node.line, "item '" + node.name + "' is never closed with ')'");
-            const char c = text_[pos_];
-            if (c == ')') {
-                ++pos_;
-                break;
-            }
-            if (c == '(')
-                node.children.push_back(parse_item());
-            else if (c == '"')
-                node.values.push_back(quoted());
-            else
-                node.values.push_back(word());
-        }
-        if (!node.values.empty() && !node.children.empty())
-            fail(origin_, node.line, "item '" + node.name + "' mixes values and sub-items");
-        if (node.values.empty() && node.children.empty())
-            fail(origin_, node.line, "item '" + node.name + "' is empty");
-        return node;
-    }
-};
 
 bool parse_integer(const std::string &text, long long &out)
 {
@@ -219,113 +111,130 @@ const AmiNode *single_value_child(const AmiNode &node, const std::string &name, 
 
 const std::set<std::string> kFormats = {"Value", "Range", "List", "Corner", "Increment", "Steps"};
 
+// Where a declaration's problems are reported.
+struct Declaration {
+    const AmiNode &node;
+    const std::string &origin;
+    std::string where; // "parameter '<dotted name>'"
+
+    [[noreturn]] void fail_at(const AmiNode &item, const std::string &problem) const
+    {
+        fail(origin, item.line, where + problem);
+    }
+};
+
+Usage read_usage(const Declaration &d)
+{
+    const AmiNode *usage = single_value_child(d.node, "Usage", d.origin);
+    const std::string &u = usage->values[0];
+    const std::pair<const char *, Usage> known[] = {
+        {"In", Usage::In}, {"Out", Usage::Out}, {"InOut", Usage::InOut}, {"Info", Usage::Info}, {"Dep", Usage::Dep}};
+    for (const auto &[name, value] : known)
+        if (u == name)
+            return value;
+    d.fail_at(*usage, ": unknown Usage '" + u + "' (In, Out, InOut, Info or Dep)");
+}
+
+ValueType read_type(const Declaration &d)
+{
+    const AmiNode *type = single_value_child(d.node, "Type", d.origin);
+    if (type == nullptr)
+        d.fail_at(d.node, " has no (Type ...)");
+    for (ValueType candidate : {ValueType::Float, ValueType::Integer, ValueType::UI, ValueType::Tap,
+                                ValueType::Boolean, ValueType::String})
+        if (type->values[0] == type_name(candidate))
+            return candidate;
+    d.fail_at(*type, ": unknown Type '" + type->values[0] + "'");
+}
+
+// The item that states the allowed values: (Range typ min max), (List a b
+// ...), (Value v), ..., or the older (Format Range typ min max). Sets the
+// format's name and its values.
+const AmiNode &find_format(const Declaration &d, std::string &format_name, std::vector<std::string> &values)
+{
+    const AmiNode *format = nullptr;
+    for (const AmiNode &c : d.node.children) {
+        std::string name = c.name;
+        std::vector<std::string> these = c.values;
+        if (name == "Format" && !these.empty()) {
+            name = these[0];
+            these.erase(these.begin());
+        }
+        if (kFormats.count(name) == 0)
+            continue;
+        if (format != nullptr)
+            d.fail_at(c, " states its allowed values twice");
+        format = &c;
+        format_name = name;
+        values = these;
+    }
+    if (format == nullptr)
+        d.fail_at(d.node, " has no (Value ...), (Range ...) or (List ...)");
+    return *format;
+}
+
+// The allowed values: their format, their number, their type and order.
+void read_allowed_values(const Declaration &d, AmiParameter &p)
+{
+    std::string name;
+    const AmiNode &format = find_format(d, name, p.format_values);
+    const size_t n = p.format_values.size();
+    if (name == "Value") {
+        p.format = Format::Value;
+        if (n != 1)
+            d.fail_at(format, ": (Value ...) must hold one value");
+    } else if (name == "List") {
+        p.format = Format::List;
+        if (n < 1)
+            d.fail_at(format, ": (List ...) holds no value");
+    } else if (name == "Corner") {
+        p.format = Format::Corner;
+        if (n != 3)
+            d.fail_at(format, ": (Corner typ slow fast) must hold three values");
+    } else {
+        p.format = name == "Range" ? Format::Range : name == "Increment" ? Format::Increment : Format::Steps;
+        const size_t wanted = p.format == Format::Range ? 3 : 4;
+        if (n != wanted)
+            d.fail_at(format, ": (" + name + " ...) must hold " + std::to_string(wanted) + " numbers");
+        if (!is_numeric(p.type))
+            d.fail_at(format, ": a " + name + " needs a numeric Type");
+    }
+    for (const std::string &v : p.format_values) {
+        const std::string bad = check_type(p.type, v);
+        if (!bad.empty())
+            d.fail_at(format, ": " + bad);
+    }
+    if (p.format == Format::Range || p.format == Format::Increment || p.format == Format::Steps) {
+        double lo = 0, hi = 0;
+        parse_number(p.format_values[1], lo);
+        parse_number(p.format_values[2], hi);
+        if (lo > hi)
+            d.fail_at(format, ": the minimum " + p.format_values[1] + " exceeds the maximum " + p.format_values[2]);
+    }
+}
+
+// The default: (Default v), or else the typical value (the first one written).
+std::string read_default(const Declaration &d, const AmiParameter &p)
+{
+    const AmiNode *def = single_value_child(d.node, "Default", d.origin);
+    const std::string value = def != nullptr ? def->values[0] : p.format_values[0];
+    const std::string bad = p.check(value);
+    if (!bad.empty())
+        d.fail_at(d.node, ": its default " + bad);
+    return value;
+}
+
 // Reads one parameter declaration: (name (Usage u) (Type t) (<format> ...) ...).
 AmiParameter read_parameter(const AmiNode &node, std::vector<std::string> path, const std::string &origin)
 {
     AmiParameter p;
     p.path = std::move(path);
     p.line = node.line;
-    const std::string where = "parameter '" + p.dotted_name() + "'";
-
-    const AmiNode *usage = single_value_child(node, "Usage", origin);
-    const std::string u = usage->values[0];
-    if (u == "In")
-        p.usage = Usage::In;
-    else if (u == "Out")
-        p.usage = Usage::Out;
-    else if (u == "InOut")
-        p.usage = Usage::InOut;
-    else if (u == "Info")
-        p.usage = Usage::Info;
-    else if (u == "Dep")
-        p.usage = Usage::Dep;
-    else
-        fail(origin, usage->line, where + ": unknown Usage '" + u + "' (In, Out, InOut, Info or Dep)");
-
-    const AmiNode *type = single_value_child(node, "Type", origin);
-    if (type == nullptr)
-        fail(origin, node.line, where + " has no (Type ...)");
-    const std::string t = type->values[0];
-    bool known = false;
-    for (ValueType candidate : {ValueType::Float, ValueType::Integer, ValueType::UI, ValueType::Tap,
-                                ValueType::Boolean, ValueType::String}) {
-        if (t == type_name(candidate)) {
-            p.type = candidate;
-            known = true;
-        }
-    }
-    if (!known)
-        fail(origin, type->line, where + ": unknown Type '" + t + "'");
-
-    // The allowed values: (Range typ min max), (List a b ...), (Value v), ...,
-    // or the older (Format Range typ min max).
-    const AmiNode *format = nullptr;
-    std::string format_name;
-    for (const AmiNode &c : node.children) {
-        std::string name = c.name;
-        std::vector<std::string> values = c.values;
-        if (name == "Format" && !values.empty()) {
-            name = values[0];
-            values.erase(values.begin());
-        }
-        if (kFormats.count(name) == 0)
-            continue;
-        if (format != nullptr)
-            fail(origin, c.line, where + " states its allowed values twice");
-        format = &c;
-        format_name = name;
-        p.format_values = values;
-    }
-    if (format == nullptr)
-        fail(origin, node.line, where + " has no (Value ...), (Range ...) or (List ...)");
-    const size_t n = p.format_values.size();
-    if (format_name == "Value") {
-        p.format = Format::Value;
-        if (n != 1)
-            fail(origin, format->line, where + ": (Value ...) must hold one value");
-    } else if (format_name == "List") {
-        p.format = Format::List;
-        if (n < 1)
-            fail(origin, format->line, where + ": (List ...) holds no value");
-    } else if (format_name == "Corner") {
-        p.format = Format::Corner;
-        if (n != 3)
-            fail(origin, format->line, where + ": (Corner typ slow fast) must hold three values");
-    } else {
-        p.format = format_name == "Range" ? Format::Range : format_name == "Increment" ? Format::Increment
-                                                                                       : Format::Steps;
-        const size_t wanted = p.format == Format::Range ? 3 : 4;
-        if (n != wanted)
-            fail(origin, format->line,
-                 where + ": (" + format_name + " ...) must hold " + std::to_string(wanted) + " numbers");
-        if (!is_numeric(p.type))
-            fail(origin, format->line, where + ": a " + format_name + " needs a numeric Type");
-    }
-    for (const std::string &v : p.format_values) {
-        const std::string bad = check_type(p.type, v);
-        if (!bad.empty())
-            fail(origin, format->line, where + ": " + bad);
-    }
-    if (p.format == Format::Range || p.format == Format::Increment || p.format == Format::Steps) {
-        double typ = 0, lo = 0, hi = 0;
-        parse_number(p.format_values[0], typ);
-        parse_number(p.format_values[1], lo);
-        parse_number(p.format_values[2], hi);
-        if (lo > hi)
-            fail(origin, format->line, where + ": the minimum " + p.format_values[1] + " exceeds the maximum " +
-                                           p.format_values[2]);
-    }
-
-    if (const AmiNode *def = single_value_child(node, "Default", origin)) {
-        p.default_value = def->values[0];
-    } else {
-        // Without a Default the typical value (the first one written) is the default.
-        p.default_value = p.format_values[0];
-    }
-    const std::string bad_default = p.check(p.default_value);
-    if (!bad_default.empty())
-        fail(origin, node.line, where + ": its default " + bad_default);
-
+    const Declaration d{node, origin, "parameter '" + p.dotted_name() + "'"};
+    p.usage = read_usage(d);
+    p.type = read_type(d);
+    read_allowed_values(d, p);
+    p.default_value = read_default(d, p);
     if (const AmiNode *description = child(node, "Description"))
         p.description = join(description->values, " ");
     return p;
@@ -514,11 +423,6 @@ AmiFile parse_ami_file(const std::string &text, const std::string &origin)
     file.getwave_exists();
     file.ignore_bits();
     return file;
-}
-
-AmiNode parse_ami_syntax(const std::string &text, const std::string &origin)
-{
-    return SyntaxParser(text, origin).parse();
 }
 
 std::string read_text_file(const std::string &path, const std::string &what)

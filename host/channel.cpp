@@ -10,6 +10,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -151,54 +152,112 @@ Channel embedded_channel(const LineParameters &line, double sample_interval, dou
     return channel;
 }
 
-Channel channel_from_file(const std::string &path, ResponseKind kind, double sample_interval)
+namespace {
+
+// At most `limit` printable characters of `text`, for quoting a line that may
+// hold anything (a binary file read as text, say).
+std::string printable_excerpt(const std::string &text, size_t limit = 24)
 {
-    std::ifstream in(path);
+    std::string out;
+    for (char c : text) {
+        if (out.size() >= limit)
+            return out + "...";
+        out += c >= 0x20 && c < 0x7f ? c : '?';
+    }
+    return out;
+}
+
+struct Pairs {
+    std::vector<double> times, values;
+};
+
+// Parses one "time value" line into `pairs`; blank and comment lines add nothing.
+void read_pair(std::string line, const std::string &where, Pairs &pairs)
+{
+    line = line.substr(0, line.find('#'));
+    std::replace(line.begin(), line.end(), ',', ' ');
+    const size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return;
+    std::istringstream fields(line);
+    std::string a, b, extra;
+    fields >> a >> b >> extra;
+    char *end_a = nullptr, *end_b = nullptr;
+    const double t = std::strtod(a.c_str(), &end_a);
+    const double v = std::strtod(b.c_str(), &end_b);
+    if (b.empty() || !extra.empty() || *end_a != '\0' || *end_b != '\0')
+        throw Error(where + "expected two numbers (time and value), found '" + printable_excerpt(line.substr(first)) +
+                    "'");
+    if (!std::isfinite(t) || !std::isfinite(v))
+        throw Error(where + "the time and the value must be finite numbers");
+    if (!pairs.times.empty() && !(t > pairs.times.back()))
+        throw Error(where + "time " + a + " does not come after the previous time " + number_text(pairs.times.back()));
+    pairs.times.push_back(t);
+    pairs.values.push_back(v);
+}
+
+Pairs read_pairs(const std::string &path)
+{
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        throw Error("cannot read the channel file '" + path + "': it is a directory");
+    std::ifstream in(path, std::ios::binary);
     if (!in)
         throw Error("cannot read the channel file '" + path + "': no such file or not readable");
-    std::vector<double> times, values;
+    Pairs pairs;
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
         ++number;
-        const std::string where = path + ":" + std::to_string(number) + ": ";
-        line = line.substr(0, line.find('#'));
-        std::replace(line.begin(), line.end(), ',', ' ');
-        const size_t first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos)
-            continue;
-        std::istringstream fields(line);
-        std::string a, b, extra;
-        fields >> a >> b >> extra;
-        char *end_a = nullptr, *end_b = nullptr;
-        const double t = std::strtod(a.c_str(), &end_a);
-        const double v = std::strtod(b.c_str(), &end_b);
-        if (b.empty() || !extra.empty() || *end_a != '\0' || *end_b != '\0')
-            throw Error(where + "expected two numbers (time and value), found '" + line.substr(first) + "'");
-        if (!std::isfinite(t) || !std::isfinite(v))
-            throw Error(where + "the time and the value must be finite numbers");
-        if (!times.empty() && !(t > times.back()))
-            throw Error(where + "time " + a + " does not come after the previous time " + number_text(times.back()));
-        times.push_back(t);
-        values.push_back(v);
+        if (line.find('\0') != std::string::npos)
+            throw Error(path + ":" + std::to_string(number) + ": not a text file of time/value pairs");
+        read_pair(line, path + ":" + std::to_string(number) + ": ", pairs);
     }
-    if (times.size() < 2)
+    if (pairs.times.size() < 2)
         throw Error("the channel file '" + path + "' holds fewer than two time/value pairs");
+    return pairs;
+}
+
+// The step response at each given time, relative to the level before the
+// first. A step file gives it directly. An impulse file's samples each carry
+// the area of the span they stand for (half the gaps to their neighbours,
+// the whole gap at either end), reached at the sample's own time; so a file
+// on the simulation's own grid comes through sample for sample, and its
+// area, the gain at DC, is kept wherever the energy sits.
+std::vector<double> step_levels(const Pairs &pairs, ResponseKind kind)
+{
+    const std::vector<double> &t = pairs.times;
+    const std::vector<double> &v = pairs.values;
+    const size_t n = t.size();
+    std::vector<double> step(n);
+    double sum = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        if (kind == ResponseKind::Step) {
+            step[i] = v[i] - v[0];
+            continue;
+        }
+        const double span = i == 0 ? t[1] - t[0] : i + 1 == n ? t[i] - t[i - 1] : 0.5 * (t[i + 1] - t[i - 1]);
+        sum += v[i] * span;
+        step[i] = sum;
+    }
+    return step;
+}
+
+} // namespace
+
+Channel channel_from_file(const std::string &path, ResponseKind kind, double sample_interval)
+{
+    const Pairs pairs = read_pairs(path);
+    const std::vector<double> &times = pairs.times;
     const double span = times.back() - times.front();
     if (span / sample_interval >= static_cast<double>(kMaxChannelSamples))
         throw Error("the channel file '" + path + "' spans " + number_text(span) + " s, more than " +
                     std::to_string(kMaxChannelSamples) + " sample intervals");
+    const std::vector<double> step = step_levels(pairs, kind);
 
-    // The step response at every given time (an impulse response is
-    // integrated by trapezoids), relative to its initial level.
-    std::vector<double> step(times.size(), 0.0);
-    for (size_t i = 1; i < times.size(); ++i) {
-        step[i] = kind == ResponseKind::Step
-                      ? values[i] - values[0]
-                      : step[i - 1] + 0.5 * (values[i] + values[i - 1]) * (times[i] - times[i - 1]);
-    }
-
-    const size_t count = static_cast<size_t>(span / sample_interval) + 1;
+    // Grid points from the first time on, the last at or past the last time
+    // (a response shorter than one sample interval still gets one step).
+    const size_t count = static_cast<size_t>(std::ceil(span / sample_interval * (1.0 - 1e-12))) + 1;
     Channel channel;
     channel.sample_interval = sample_interval;
     channel.source = path;
@@ -216,6 +275,9 @@ Channel channel_from_file(const std::string &path, ResponseKind kind, double sam
         channel.impulse[n] = (s - previous) / sample_interval;
         previous = s;
     }
+    if (std::all_of(channel.impulse.begin(), channel.impulse.end(), [](double v) { return v == 0.0; }))
+        throw Error("the channel file '" + path + "' describes a response that is zero everywhere: nothing would "
+                    "reach the receiver");
     return channel;
 }
 

@@ -37,12 +37,16 @@ enum class ResponseKind { Impulse, Step };
 
 // Reads "time value" pairs (seconds; V/s for an impulse response, volts for
 // the response to a unit step), one pair a line, separated by blanks or a
-// comma; "#" starts a comment and blank lines are skipped. The response
-// is integrated to a step response, interpolated linearly at multiples of
+// comma; "#" starts a comment and blank lines are skipped. The response is
+// brought to a step response (each impulse sample reaching its share of the
+// area at its own time), interpolated linearly at multiples of
 // `sample_interval` from the first time, and differenced back to an impulse
-// response, so that its area (the gain at DC) is kept. Throws Error, with
-// the file and line, for a line that is not two finite numbers, a time that
-// does not increase, fewer than two pairs, or a response too long to hold.
+// response: a file on the simulation's grid comes through unchanged, and the
+// gain at DC (an impulse file's area, a step file's final value) is kept
+// whatever the two grids. Throws Error, with the file and line, for a line
+// that is not two finite numbers, a time that does not increase, a directory
+// or binary file, fewer than two pairs, a response that is zero everywhere,
+// or one too long to hold.
 Channel channel_from_file(const std::string &path, ResponseKind kind, double sample_interval);
 
 // The magnitude of the channel's transfer function at `frequency`, in dB

@@ -5,7 +5,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+#include <cstdlib>
 #include <iostream>
+#include <map>
 
 namespace ami_host {
 
@@ -22,6 +25,33 @@ int usage_error(const std::string &message)
 {
     std::cerr << "ami_host: " << message << "\nRun ami_host --help for the options.\n";
     return 2;
+}
+
+std::string bound_text(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// A number from `lo` to `hi`, refused in words that say what is wrong with
+// it: not a number, not finite, not whole (when `whole`), or out of range.
+CLI::Validator number_in(double lo, double hi, bool whole = false)
+{
+    auto check = [lo, hi, whole](std::string &text) -> std::string {
+        char *end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0')
+            return "'" + text + "' is not a number";
+        if (!std::isfinite(value))
+            return "'" + text + "' is not a finite number";
+        if (whole && value != std::floor(value))
+            return "'" + text + "' is not a whole number";
+        if (value < lo || value > hi)
+            return "'" + text + "' is not in the range " + bound_text(lo) + " to " + bound_text(hi);
+        return "";
+    };
+    return CLI::Validator(check, (whole ? "INT in [" : "NUMBER in [") + bound_text(lo) + " - " + bound_text(hi) + "]");
 }
 
 } // namespace
@@ -52,51 +82,60 @@ int parse_command_line(int argc, char **argv, Options &o)
         ->group("Models");
 
     app.add_option("--bit-rate", o.bit_rate, "bits per second")
-        ->check(CLI::Range(1e6, 1e12))
+        ->check(number_in(1e6, 1e12))
         ->capture_default_str()
         ->group("Signal");
     app.add_option("--samples-per-bit", o.samples_per_bit, "samples per bit time")
-        ->check(CLI::Range(4, 1024))
+        ->check(number_in(4, 1024, true))
         ->capture_default_str()
         ->group("Signal");
     app.add_option("--prbs", o.prbs, "PRBS order of the time-domain stimulus")
-        ->check(CLI::IsMember({7, 9, 11, 15, 20, 23, 31}))
+        ->check(number_in(7, 31, true) & CLI::IsMember({7, 9, 11, 15, 20, 23, 31}))
         ->capture_default_str()
         ->group("Signal");
     app.add_option("--bits", o.bits, "bits in the time-domain run")
-        ->check(CLI::Range(200L, kMaxWaveformSamples / 4))
+        ->check(number_in(200, kMaxBits, true))
         ->capture_default_str()
         ->group("Signal");
     app.add_option("--block-size", o.block_size, "samples per AMI_GetWave call")
-        ->check(CLI::Range(1L, kMaxWaveformSamples))
+        ->check(number_in(1, kMaxBlockSamples, true))
         ->capture_default_str()
+        ->group("Signal");
+    app.add_option("--fft-size", o.fft_size,
+                   "samples per FFT segment of the channel convolution, a power of two (default: from the channel)")
+        ->check(number_in(0, kMaxBlockSamples, true))
         ->group("Signal");
 
     app.add_option("--channel", o.channel_file,
                    "channel response file: time/value pairs (default: the embedded lossy line)")
         ->type_name("FILE")
         ->group("Channel");
+    const std::map<std::string, ResponseKind> kinds{{"impulse", ResponseKind::Impulse}, {"step", ResponseKind::Step}};
     app.add_option("--channel-kind", o.channel_kind, "what the file holds: impulse (V/s) or step (V)")
-        ->check(CLI::IsMember({"impulse", "step"}))
-        ->capture_default_str()
+        ->transform(CLI::CheckedTransformer(kinds))
+        ->default_str("impulse")
         ->group("Channel");
     app.add_option("--line-length", o.line.length, "embedded line: length, metres")
+        ->check(number_in(0, 10))
         ->capture_default_str()
         ->group("Channel");
     app.add_option("--line-permittivity", o.line.permittivity, "embedded line: relative permittivity at 1 GHz")
+        ->check(number_in(1, 100))
         ->capture_default_str()
         ->group("Channel");
     app.add_option("--line-loss-tangent", o.line.loss_tangent, "embedded line: loss tangent at 1 GHz")
+        ->check(number_in(0, 0.2))
         ->capture_default_str()
         ->group("Channel");
     app.add_option("--line-conductor-loss", o.line.conductor_loss,
                    "embedded line: conductor loss at 1 GHz, dB/m")
+        ->check(number_in(0, 1000))
         ->capture_default_str()
         ->group("Channel");
 
     app.add_option("--settle-tolerance", o.settle_tolerance,
-                   "UI: the clock has settled once its phase stays this close to its final phase")
-        ->check(CLI::Range(0.001, 0.5))
+                   "UI: the clock has settled once its phase stays in a band this wide for 256 bits")
+        ->check(number_in(0.001, 0.5))
         ->capture_default_str()
         ->group("Analysis");
     app.add_flag("--statistical-only", o.statistical_only, "run the statistical flow alone")->group("Analysis");
@@ -109,12 +148,15 @@ int parse_command_line(int argc, char **argv, Options &o)
     app.add_option("--python", o.python, "Python interpreter with matplotlib (default: /usr/bin/python3)")
         ->type_name("FILE")
         ->group("Output");
-    app.add_option("--plot-script", o.plot_script, "the plotting script (default: plot_results.py of this host)")
+    app.add_option("--plot-script", o.plot_script, 
+                   "the plotting script (default: plot_results.py beside ami_host, or in ../share/ami_host)")
         ->type_name("FILE")
         ->group("Output");
+    const std::map<std::string, Progress::Mode> modes{
+        {"auto", Progress::Mode::Auto}, {"always", Progress::Mode::Always}, {"never", Progress::Mode::Never}};
     app.add_option("--progress", o.progress, "progress bar on standard error")
-        ->check(CLI::IsMember({"auto", "always", "never"}))
-        ->capture_default_str()
+        ->transform(CLI::CheckedTransformer(modes))
+        ->default_str("auto")
         ->group("Output");
 
     try {
@@ -148,12 +190,8 @@ int parse_command_line(int argc, char **argv, Options &o)
         return usage_error("--tx sets parameters of a Tx model, but there is none");
     if (o.rx_model.empty() && !o.rx_overrides.empty())
         return usage_error("--rx sets parameters of an Rx model, but there is none");
-    if (static_cast<double>(o.bits) * o.samples_per_bit > static_cast<double>(kMaxWaveformSamples))
-        return usage_error("--bits " + std::to_string(o.bits) + " at " + std::to_string(o.samples_per_bit) +
-                           " samples per bit exceeds the largest run of " + std::to_string(kMaxWaveformSamples) +
-                           " samples");
-    if (o.plot_script.empty())
-        o.plot_script = AMI_HOST_PLOT_SCRIPT;
+    if (o.fft_size != 0 && (o.fft_size & (o.fft_size - 1)) != 0)
+        return usage_error("--fft-size " + std::to_string(o.fft_size) + " is not a power of two");
     return -1;
 }
 

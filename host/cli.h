@@ -3,6 +3,7 @@
 #pragma once
 
 #include "channel.h"
+#include "progress.h"
 
 #include <string>
 #include <vector>
@@ -19,9 +20,10 @@ struct Options {
     int prbs = 15;
     long bits = 40000;
     long block_size = 1000;
+    long fft_size = 0; // samples per channel FFT segment; 0: chosen from the channel's length
 
     std::string channel_file; // empty: the embedded line
-    std::string channel_kind = "impulse";
+    ResponseKind channel_kind = ResponseKind::Impulse;
     LineParameters line;
 
     double settle_tolerance = 0.125; // UI
@@ -31,7 +33,7 @@ struct Options {
     bool plots = true;
     std::string python;
     std::string plot_script;
-    std::string progress = "auto";
+    Progress::Mode progress = Progress::Mode::Auto;
 
     double bit_time() const { return 1.0 / bit_rate; }
     double sample_interval() const { return 1.0 / (bit_rate * samples_per_bit); }
@@ -42,7 +44,9 @@ struct Options {
 // (after --help, or after printing what is wrong with the command line).
 int parse_command_line(int argc, char **argv, Options &options);
 
-// The largest time-domain run, in samples (bits x samples per bit).
-constexpr long kMaxWaveformSamples = 1L << 25;
+// The largest AMI_GetWave block and FFT segment, in samples.
+constexpr long kMaxBlockSamples = 1L << 25;
+// The longest time-domain run, in bits; the run streams, so only time limits it.
+constexpr long kMaxBits = 1000000000L;
 
 } // namespace ami_host

@@ -1,5 +1,5 @@
-// Convolution of a long waveform with a channel's sampled response by FFT
-// (overlap-save), independent of how the caller splits the waveform.
+// Convolution of a waveform of any length with a channel's sampled response
+// by FFT (overlap-save), fed in pieces of any size.
 #pragma once
 
 #include <cstddef>
@@ -12,25 +12,41 @@ class Convolver {
 public:
     // `kernel`: the discrete response, one weight per sample (the impulse
     // response in V/s times the sample interval); at least one sample.
-    explicit Convolver(const std::vector<double> &kernel);
+    // `fft_size`: samples per FFT segment, a power of two; 0, or one too
+    // short for the kernel, takes the smallest of at least 8192 and four
+    // kernel lengths.
+    explicit Convolver(const std::vector<double> &kernel, size_t fft_size = 0);
     ~Convolver();
     Convolver(const Convolver &) = delete;
     Convolver &operator=(const Convolver &) = delete;
 
-    // out[n] = sum over m of kernel[m] x in[n - m], for n = 0 .. count - 1,
-    // with zeros before the first input. `out` must not overlap `in`. The
-    // FFT segments depend on the kernel length alone, so the result is the
-    // same whatever blocks the input came in. `progress` (may be empty) is
-    // called with the fraction done after each segment.
-    void apply(const double *in, size_t count, double *out,
-               const std::function<void(double)> &progress = {});
+    // Receives outputs in order; the pointer is valid during the call.
+    using Sink = std::function<void(const double *outputs, size_t count)>;
+
+    // Takes the next `count` input samples and hands `out` the outputs of
+    // every segment they complete: out[n] = sum over m of kernel[m] x
+    // in[n - m], with zeros before the first input. The segments lie at fixed
+    // places in the stream, so the outputs do not depend on how the input is
+    // split into pieces.
+    void push(const double *in, size_t count, const Sink &out);
+    // Ends the input (zeros after it) and hands on the outputs still owed, so
+    // that every input sample has given one output.
+    void finish(const Sink &out);
+
+    // The whole waveform at once: `count` outputs into `out` (not overlapping `in`).
+    void apply(const double *in, size_t count, double *out);
 
     size_t fft_size() const { return size_; }
 
 private:
-    size_t kernel_size_;
-    size_t size_; // FFT length, a power of two
-    double *buffer_;
+    void run_segment(const Sink &out, size_t produced);
+
+    size_t history_; // kernel samples - 1: inputs carried over from the previous segment
+    size_t size_;    // FFT length, a power of two
+    size_t step_;    // new inputs (and outputs) per segment
+    double *input_;  // the segment's inputs: history_ carried over, then up to step_ new ones
+    size_t filled_ = 0; // new inputs in input_
+    double *output_;    // the segment's outputs, valid from history_ on
     void *spectrum_;        // fftw_complex[size_ / 2 + 1]
     void *kernel_spectrum_; // fftw_complex[size_ / 2 + 1]
     void *forward_;         // fftw_plan

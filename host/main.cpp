@@ -15,8 +15,11 @@
 #include "time_domain.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -81,6 +84,138 @@ double eye_at_phase(const std::vector<double> &pulse, const PulseMetrics &m, dou
     return opening_at(pulse, cursor + offset, samples_per_bit, m.main_cursor < 0.0 ? -1.0 : 1.0);
 }
 
+RunRecord settings_record(const Options &o)
+{
+    RunRecord run;
+    run.host_bits = static_cast<int>(sizeof(void *) * 8);
+    run.bit_time = o.bit_time();
+    run.sample_interval = o.sample_interval();
+    run.samples_per_bit = o.samples_per_bit;
+    run.prbs = o.prbs;
+    run.bits = o.bits;
+    run.block_size = o.block_size;
+    run.settle_tolerance = o.settle_tolerance;
+    return run;
+}
+
+Channel make_channel(const Options &o)
+{
+    if (o.channel_file.empty())
+        return embedded_channel(o.line, o.sample_interval(), o.bit_time());
+    return channel_from_file(o.channel_file, o.channel_kind, o.sample_interval());
+}
+
+// Creates the output folder and makes sure a file can be written there,
+// before any time is spent on the simulation.
+void prepare_output_folder(const std::string &dir)
+{
+    std::error_code made;
+    std::filesystem::create_directories(dir, made);
+    if (made)
+        throw Error("cannot create the output folder '" + dir + "': " + made.message());
+    const std::string probe = dir + "/.ami_host_probe";
+    FILE *file = std::fopen(probe.c_str(), "w");
+    if (file == nullptr)
+        throw Error("cannot write into the output folder '" + dir + "': " + std::strerror(errno));
+    std::fclose(file);
+    std::remove(probe.c_str());
+}
+
+void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run)
+{
+    const FlowModel tx_flow{tx.instance.get(), tx.record.parameters.text,
+                            !tx.present() || tx.ami.init_returns_impulse()};
+    const FlowModel rx_flow{rx.instance.get(), rx.record.parameters.text,
+                            !rx.present() || rx.ami.init_returns_impulse()};
+    run.statistical =
+        run_statistical(channel.impulse, o.sample_interval(), o.bit_time(), o.samples_per_bit, tx_flow, rx_flow);
+    tx.record.init = run.statistical.tx_init;
+    rx.record.init = run.statistical.rx_init;
+}
+
+std::vector<double> discrete(std::vector<double> impulse, double sample_interval)
+{
+    for (double &k : impulse)
+        k *= sample_interval;
+    return impulse;
+}
+
+// A model without AMI_GetWave acts through the impulse response its AMI_Init
+// returned: without an Rx AMI_GetWave the stimulus meets the whole
+// statistical response (and no AMI_GetWave runs), without a Tx one the
+// response after the Tx.
+TimeDomainLink time_domain_link(Side &tx, Side &rx, const Channel &channel, const StatisticalResult &statistical,
+                                double dt)
+{
+    const bool rx_wave = rx.getwave();
+    const bool tx_wave = tx.getwave() && (rx_wave || !rx.present());
+    TimeDomainLink link;
+    link.tx = tx_wave ? tx.instance.get() : nullptr;
+    link.rx = rx_wave ? rx.instance.get() : nullptr;
+    std::vector<double> kernel = channel.impulse;
+    if (rx.present() && !rx_wave)
+        kernel = statistical.stages.back().impulse;
+    else if (tx.present() && !tx_wave)
+        kernel = statistical.stages[1].impulse;
+    link.channel = discrete(kernel, dt);
+    link.reference = discrete(statistical.stages.back().impulse, dt);
+    tx.record.getwave_used = tx_wave;
+    rx.record.getwave_used = rx_wave;
+    return link;
+}
+
+void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run)
+{
+    const double dt = o.sample_interval();
+    const TimeDomainLink link = time_domain_link(tx, rx, channel, run.statistical, dt);
+    TimeDomainSettings settings;
+    settings.prbs_order = o.prbs;
+    settings.bits = o.bits;
+    settings.samples_per_bit = o.samples_per_bit;
+    settings.block_size = o.block_size;
+    settings.fft_size = static_cast<size_t>(o.fft_size);
+
+    const StageResponse &last = run.statistical.stages.back();
+    AnalysisSettings analysis;
+    analysis.sample_interval = dt;
+    analysis.samples_per_bit = o.samples_per_bit;
+    analysis.bits = o.bits;
+    run.ignore_bits = std::max(tx.record.ignore_bits, rx.record.ignore_bits);
+    analysis.ignore_bits = run.ignore_bits;
+    analysis.settle_tolerance = o.settle_tolerance;
+    analysis.max_latency = run.statistical.row_size / o.samples_per_bit + 16;
+    analysis.ideal_position = last.metrics.sampling_position;
+    analysis.reference = true;
+
+    Progress progress(o.progress);
+    const TimeDomainRun wave = run_time_domain(settings, link, analysis, progress);
+    rx.record.getwave_parameters_out = wave.rx_parameters_out;
+    run.time_domain = true;
+    run.tx_calls = wave.tx_calls;
+    run.rx_calls = wave.rx_calls;
+    run.fft_size = static_cast<long>(wave.fft_size);
+    run.clock_from_model = wave.clock_from_model;
+    run.waveform = wave.waveform;
+    if (run.waveform.clock.clocks > 0)
+        run.statistical_eye_at_clock =
+            eye_at_phase(last.pulse, last.metrics, run.waveform.clock.final_phase, o.samples_per_bit);
+}
+
+void write_results(const Options &o, const RunRecord &run)
+{
+    write_report(run, o.out_dir);
+    print_summary(run, std::cout);
+    std::cout << "Report: " << o.out_dir << "/report.json (every figure), " << o.out_dir << "/waveforms.json\n";
+    std::cout.flush();
+    if (!o.plots)
+        return;
+    const std::vector<std::string> pictures = draw_plots(o.python, o.plot_script, o.out_dir);
+    std::cout << "Pictures:";
+    for (const std::string &p : pictures)
+        std::cout << ' ' << p;
+    std::cout << '\n';
+}
+
 int run(int argc, char **argv)
 {
     Options o;
@@ -88,118 +223,30 @@ int run(int argc, char **argv)
     if (code >= 0)
         return code;
     const auto started = std::chrono::steady_clock::now();
-    const double dt = o.sample_interval();
-    const double bit_time = o.bit_time();
-
-    RunRecord run;
-    run.host_bits = static_cast<int>(sizeof(void *) * 8);
-    run.bit_time = bit_time;
-    run.sample_interval = dt;
-    run.samples_per_bit = o.samples_per_bit;
-    run.prbs = o.prbs;
-    run.bits = o.bits;
-    run.block_size = o.block_size;
-    run.settle_tolerance = o.settle_tolerance;
+    RunRecord run = settings_record(o);
 
     Side tx, rx;
     prepare(tx, "Tx", o.tx_model, o.tx_ami, o.tx_overrides);
     prepare(rx, "Rx", o.rx_model, o.rx_ami, o.rx_overrides);
-
-    const Channel channel = o.channel_file.empty()
-                                ? embedded_channel(o.line, dt, bit_time)
-                                : channel_from_file(o.channel_file,
-                                                    o.channel_kind == "step" ? ResponseKind::Step : ResponseKind::Impulse,
-                                                    dt);
+    const Channel channel = make_channel(o);
     run.channel_source = channel.source;
     run.channel_description = channel.description;
     run.channel_samples = channel.impulse.size();
     run.channel_delay_removed = channel.delay_removed;
-    run.channel_loss_nyquist_db = transfer_db(channel.impulse, dt, 0.5 / bit_time);
-
-    std::error_code made;
-    std::filesystem::create_directories(o.out_dir, made);
-    if (made)
-        throw Error("cannot create the output folder '" + o.out_dir + "': " + made.message());
+    run.channel_loss_nyquist_db = -transfer_db(channel.impulse, o.sample_interval(), 0.5 / o.bit_time());
+    prepare_output_folder(o.out_dir);
+    if (o.plots && o.plot_script.empty())
+        o.plot_script = default_plot_script();
 
     load(tx);
     load(rx);
-
-    // Statistical flow.
-    const FlowModel tx_flow{tx.instance.get(), tx.record.parameters.text, !tx.present() || tx.ami.init_returns_impulse()};
-    const FlowModel rx_flow{rx.instance.get(), rx.record.parameters.text, !rx.present() || rx.ami.init_returns_impulse()};
-    run.statistical = run_statistical(channel.impulse, dt, bit_time, o.samples_per_bit, tx_flow, rx_flow);
-    tx.record.init = run.statistical.tx_init;
-    rx.record.init = run.statistical.rx_init;
-
-    // Time-domain flow. A model without AMI_GetWave acts through the impulse
-    // response its AMI_Init returned: without an Rx AMI_GetWave the stimulus
-    // meets the whole statistical response (and no AMI_GetWave runs), without
-    // a Tx one the response after the Tx.
-    if (!o.statistical_only) {
-        Progress progress(o.progress == "always"  ? Progress::Mode::Always
-                          : o.progress == "never" ? Progress::Mode::Never
-                                                  : Progress::Mode::Auto);
-        const bool rx_wave = rx.getwave();
-        const bool tx_wave = tx.getwave() && (rx_wave || !rx.present());
-        std::vector<double> kernel = channel.impulse;
-        if (rx.present() && !rx_wave)
-            kernel = run.statistical.stages.back().impulse;
-        else if (tx.present() && !tx_wave)
-            kernel = run.statistical.stages[1].impulse;
-        for (double &k : kernel)
-            k *= dt;
-        tx.record.getwave_used = tx_wave;
-        rx.record.getwave_used = rx_wave;
-
-        TimeDomainSettings settings;
-        settings.prbs_order = o.prbs;
-        settings.bits = o.bits;
-        settings.samples_per_bit = o.samples_per_bit;
-        settings.block_size = o.block_size;
-        const TimeDomainRun wave = run_time_domain(settings, tx_wave ? tx.instance.get() : nullptr, kernel,
-                                                   rx_wave ? rx.instance.get() : nullptr, progress);
-        rx.record.getwave_parameters_out = wave.rx_parameters_out;
-        run.time_domain = true;
-        run.tx_calls = wave.tx_calls;
-        run.rx_calls = wave.rx_calls;
-        run.clock_from_model = rx_wave && !wave.clock_times.empty();
-
-        const StageResponse &last = run.statistical.stages.back();
-        const std::vector<double> clocks =
-            run.clock_from_model ? wave.clock_times
-                                 : ideal_clock_times(wave.output.size(), o.samples_per_bit, dt, last.metrics.cursor_index);
-        WaveformInputs in;
-        in.wave = &wave.output;
-        in.clock_times = &clocks;
-        in.bits = &wave.bits;
-        in.sample_interval = dt;
-        in.samples_per_bit = o.samples_per_bit;
-        run.ignore_bits = std::max(tx.record.ignore_bits, rx.record.ignore_bits);
-        in.ignore_bits = run.ignore_bits;
-        in.settle_tolerance = o.settle_tolerance;
-        in.max_latency = run.statistical.row_size / o.samples_per_bit + 16;
-        in.clock_from_model = run.clock_from_model;
-        in.pulse = &last.pulse;
-        run.waveform = analyse_waveform(in);
-        if (run.waveform.clocks > 0)
-            run.statistical_eye_at_clock =
-                eye_at_phase(last.pulse, last.metrics, run.waveform.final_phase, o.samples_per_bit);
-    }
+    statistical_flow(o, tx, rx, channel, run);
+    if (!o.statistical_only)
+        time_domain_flow(o, tx, rx, channel, run);
     run.tx = tx.record;
     run.rx = rx.record;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-    write_report(run, o.out_dir);
-    print_summary(run, std::cout);
-    std::cout << "Report: " << o.out_dir << "/report.json (every figure), " << o.out_dir << "/waveforms.json\n";
-    std::cout.flush();
-    if (o.plots) {
-        const std::vector<std::string> pictures = draw_plots(o.python, o.plot_script, o.out_dir);
-        std::cout << "Pictures:";
-        for (const std::string &p : pictures)
-            std::cout << ' ' << p;
-        std::cout << '\n';
-    }
+    write_results(o, run);
     return 0;
 }
 

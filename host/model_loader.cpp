@@ -60,6 +60,8 @@ ModelLibrary::ModelLibrary(const std::string &path, const std::string &label) : 
 
 ModelLibrary::~ModelLibrary() { dlclose(handle_); }
 
+void *ModelLibrary::symbol(const char *name) const { return dlsym(handle_, name); }
+
 ModelInstance::~ModelInstance()
 {
     if (memory_ != nullptr)

@@ -2,6 +2,8 @@
 // through AMI_Init, AMI_GetWave and AMI_Close.
 #pragma once
 
+#include "ibis_ami_model.h"
+
 #include <string>
 #include <vector>
 
@@ -10,9 +12,10 @@ namespace ami_host {
 // A model library opened with dlopen, its entry points found with dlsym.
 class ModelLibrary {
 public:
-    using InitFn = long (*)(double *, long, long, double, double, char *, char **, void **, char **);
-    using GetWaveFn = long (*)(double *, long, double *, char **, void *);
-    using CloseFn = long (*)(void *);
+    // The entry points' types, as the public header declares them.
+    using InitFn = decltype(&AMI_Init);
+    using GetWaveFn = decltype(&AMI_GetWave);
+    using CloseFn = decltype(&AMI_Close);
 
     // `label` names the model in messages ("Tx model"). Throws Error when the
     // file is missing, is not a shared library of this host's width, cannot
@@ -27,6 +30,8 @@ public:
     InitFn init() const { return init_; }
     GetWaveFn get_wave() const { return get_wave_; } // null when the library has none
     CloseFn close() const { return close_; }
+    // Any other exported name; null when the library has none.
+    void *symbol(const char *name) const;
 
 private:
     std::string path_;

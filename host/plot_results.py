@@ -37,38 +37,45 @@ def title_of(report):
     return f"Tx {names[0]}, Rx {names[1]}, {s['bit_rate'] / 1e9:g} Gb/s"
 
 
+def legend_below(ax, columns=2):
+    """A legend under the axes, where it hides no trace."""
+    ax.legend(fontsize=8, loc="upper center", bbox_to_anchor=(0.5, -0.2), ncol=columns, frameon=False)
+
+
 def draw_eye(report, waves, path):
     eye = waves["eye"]
     density = eye["density"]
     counts = np.array(density["counts"], dtype=float).reshape(density["levels"], density["times"])
-    fig, ax = plt.subplots(figsize=(7, 4.6), dpi=100)
+    fig, ax = plt.subplots(figsize=(7, 5.2), dpi=100)
     shown = np.ma.masked_where(counts == 0, np.log10(np.maximum(counts, 1.0)))
+    # Column j lies j/64 - 1 UI from the sampling instant.
+    half = 1.0 / density["times"]
     image = ax.imshow(shown, origin="lower", aspect="auto", cmap="viridis",
-                      extent=[-1.0, 1.0, density["low"], density["high"]], interpolation="nearest")
+                      extent=[-1.0 - half, 1.0 - half, density["low"], density["high"]], interpolation="nearest")
     fig.colorbar(image, ax=ax, pad=0.01).set_label("log10(traces through the point)")
     offset = np.array(eye["offset_ui"])
     ax.plot(offset, eye["lowest_one"], color="tab:red", lw=1.2, label="inner eye: lowest one, highest zero")
     ax.plot(offset, eye["highest_zero"], color="tab:red", lw=1.2)
+    ax.axhline(0.0, color="white", lw=0.8, ls="--", label="decision threshold (0 V)")
     td = report["time_domain"]
-    height = eye["height"]
     label = dict(color="black", fontsize=9, bbox=dict(facecolor="white", alpha=0.85, edgecolor="none"))
-    if height is not None and height > 0:
-        centre = len(offset) // 2
-        top, bottom = eye["lowest_one"][centre], eye["highest_zero"][centre]
+    top, bottom = eye["top"], eye["bottom"]
+    if top is not None and bottom is not None and top > bottom:
         ax.annotate("", xy=(0, top), xytext=(0, bottom), arrowprops=dict(arrowstyle="<->", color="black", lw=1.2))
-        ax.text(0.03, 0.5 * (top + 2 * bottom) / 1.5, f"height {height:.3g} V", va="center", **label)
+        ax.text(0.03, bottom + 0.25 * (top - bottom), f"height {eye['height']:.3g} V", va="center", **label)
+    if eye["open"]:
         left, right = eye["left_ui"], eye["right_ui"]
         ax.annotate("", xy=(left, 0.0), xytext=(right, 0.0), arrowprops=dict(arrowstyle="<->", color="black", lw=1.2))
-        ax.text(0.5 * (left + right), 0.25 * top, f"width {eye['width_ui']:.3g} UI", ha="center", **label)
+        ax.text(0.5 * (left + right), 0.5 * top, f"width {eye['width_ui']:.3g} UI", ha="center", **label)
     ax.axvline(0.0, color="gray", lw=0.6, ls=":")
     ax.set_xlim(-1.0, 1.0)
     ax.set_xlabel("time from the sampling instant (UI)")
     ax.set_ylabel("Rx output (V)")
     clock = "recovered clock" if td["clock"]["source"] == "model" else "ideal clock"
-    state = "open" if td["eye_open"] else "closed"
+    state = "open" if td["eye_open"] else "closed at the threshold"
     ax.set_title(f"Eye at the Rx output, folded on the {clock}: {state}\n{title_of(report)}, "
                  f"{td['bits_counted']} bits, {td['bit_errors']} errors", fontsize=10)
-    ax.legend(loc="upper right", fontsize=8, framealpha=0.85)
+    legend_below(ax)
     fig.tight_layout()
     fig.savefig(path)
     plt.close(fig)
@@ -77,39 +84,36 @@ def draw_eye(report, waves, path):
 def draw_responses(report, waves, path):
     dt = waves["sample_interval"]
     ui = waves["bit_time"]
-    per_bit = ui / dt
+    per_bit = int(round(ui / dt))
+    first = waves["first_sample"]
     responses = waves["responses"]
-    # From 6 bits before the earliest main cursor to 60 bits after it.
-    first_cursor = min(r["cursor_index"] for r in responses)
-    start = max(first_cursor - int(6 * per_bit), waves["first_sample"])
-    fig, (top, bottom) = plt.subplots(2, 1, figsize=(7, 6), dpi=100, sharex=True)
+    fig, (top, bottom) = plt.subplots(2, 1, figsize=(8, 6.6), dpi=100, sharex=True)
+    outside = []
     for response in responses:
         name = response["name"]
-        offset = start - waves["first_sample"]
-        impulse = np.array(response["impulse"])[offset:offset + int(66 * per_bit)]
-        pulse = np.array(response["pulse"])[offset:offset + int(66 * per_bit)]
-        t = (start + np.arange(len(pulse))) * dt * 1e9
+        impulse = np.array(response["impulse"])
+        pulse = np.array(response["pulse"])
+        t = (first + np.arange(len(pulse))) * dt * 1e9
         colour = COLOURS.get(name, None)
         peak = np.max(np.abs(impulse)) or 1.0
         top.plot(t, impulse / peak, color=colour, lw=0.8, label=f"{name} (peak {peak:.3g} V/s)")
         bottom.plot(t, pulse, color=colour, lw=0.8, label=name)
-        cursor_t = response["cursor_index"] * dt * 1e9
-        marks = cursor_t + np.arange(-6, 60) * ui * 1e9
-        marks = marks[(marks >= t[0]) & (marks <= t[-1])]
-        bottom.plot(marks, np.interp(marks, t, pulse), "o", ms=2.2, color=colour)
+        # A dot at every whole bit from the main cursor: the terms of the ISI.
+        marks = np.arange((response["cursor_index"] - first) % per_bit, len(pulse), per_bit)
+        bottom.plot(t[marks], pulse[marks], "o", ms=2.2, color=colour)
+        if response["isi_outside"] > 0.0:
+            outside.append(f"{name}: {response['isi_outside']:.2g} V of its {response['isi']:.3g} V ISI lies outside")
     top.set_ylabel("impulse response\n(each scaled to its peak)")
-    top.legend(fontsize=8)
     top.set_title(f"Impulse and pulse responses before and after each model\n{title_of(report)}", fontsize=10)
     bottom.set_ylabel("pulse response (V)")
     bottom.set_xlabel("time (ns); dots one bit apart from each main cursor")
     lines = [f"{s['name']}: worst-case eye {s['eye_height']:.3g} V ({'open' if s['eye_open'] else 'closed'})"
-             for s in report["statistical"]["stages"]]
-    bottom.text(0.99, 0.95, "\n".join(lines), transform=bottom.transAxes, ha="right", va="top", fontsize=8,
-                bbox=dict(facecolor="white", alpha=0.85, edgecolor="none"))
-    bottom.legend(fontsize=8, loc="center right")
+             for s in report["statistical"]["stages"]] + outside
+    fig.text(0.01, 0.01, "\n".join(lines), ha="left", va="bottom", fontsize=8)
     for ax in (top, bottom):
         ax.grid(alpha=0.3)
-    fig.tight_layout()
+    top.legend(fontsize=8, loc="upper right", frameon=True, framealpha=0.9)
+    fig.tight_layout(rect=(0, 0.03 + 0.025 * len(lines), 1, 1))
     fig.savefig(path)
     plt.close(fig)
 
@@ -119,23 +123,30 @@ def draw_clock(report, waves, path):
     ui = waves["bit_time"]
     t = np.array(clock["time"]) * 1e9
     phase = np.array(clock["phase_ui"])
+    envelope = clock["envelope"]
     final, tol = clock["final_phase_ui"], clock["tolerance_ui"]
     settle = clock["settle_time"] * 1e9 if clock["settled"] else None
-    fig, axes = plt.subplots(1, 2, figsize=(9, 3.8), dpi=100, gridspec_kw=dict(width_ratios=[1, 2]))
-    # Left: the acquisition, up to three times the settling time (at least 300 bits).
-    end = max(3 * settle if settle else 0.0, 300 * ui * 1e9)
-    for ax, limit, title in ((axes[0], end, "acquisition"), (axes[1], None, "whole run")):
-        ax.plot(t, phase, lw=0.8, color="tab:blue", label="sampling phase")
-        ax.axhspan(final - tol, final + tol, color="tab:green", alpha=0.15, label=f"final phase ± {tol:g} UI")
+    fig, axes = plt.subplots(1, 2, figsize=(9, 4.4), dpi=100, gridspec_kw=dict(width_ratios=[1, 2]))
+    # Left: every clock of the acquisition; right: the whole run's envelope.
+    axes[0].plot(t, phase, lw=0.8, color="tab:blue", label="sampling phase")
+    whole_t = np.array(envelope["time"]) * 1e9
+    axes[1].fill_between(whole_t, envelope["low_ui"], envelope["high_ui"], step="post", color="tab:blue",
+                         lw=0.6, label=f"sampling phase (range of each {envelope['clocks_per_point']} clocks)")
+    # The acquisition up to three times the settling time (at least 300 bits).
+    end = min(max(3 * settle if settle else 0.0, 300 * ui * 1e9), t[-1])
+    axes[0].set_xlim(t[0], end)
+    shown = phase[t <= end]
+    axes[0].set_ylim(min(shown.min(), final - tol) - 0.02, max(shown.max(), final + tol) + 0.02)
+    for ax, title in ((axes[0], "acquisition"), (axes[1], "whole run")):
+        ax.axhspan(final - tol / 2, final + tol / 2, color="tab:green", alpha=0.15,
+                   label=f"settled phase ± {tol / 2:g} UI")
         if settle is not None:
             ax.axvline(settle, color="tab:green", ls="--", label=f"settled at {settle:.4g} ns")
-        if limit is not None:
-            ax.set_xlim(t[0], limit)
         ax.set_xlabel("time (ns)")
         ax.set_title(title, fontsize=9)
         ax.grid(alpha=0.3)
-    axes[0].set_ylabel("sampling phase within the bit (UI)")
-    axes[1].legend(fontsize=8, loc="lower right")
+    axes[0].set_ylabel("sampling instant after the bit's start\n(UI, unwrapped)")
+    legend_below(axes[1])
     fig.suptitle(f"Recovered clock phase: {title_of(report)}", fontsize=10)
     fig.tight_layout()
     fig.savefig(path)

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 extern char **environ;
 
@@ -27,11 +28,30 @@ bool non_empty_file(const std::string &path)
 
 } // namespace
 
-std::vector<std::string> draw_plots(const std::string &python, const std::string &script, const std::string &dir)
+std::string default_plot_script()
+{
+    std::error_code failed;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failed);
+    if (failed)
+        throw Error("cannot find the plotting script: where this program lies is unknown (" + failed.message() +
+                    "); give it with --plot-script, or use --no-plots");
+    const std::filesystem::path here = self.parent_path();
+    const std::filesystem::path candidates[] = {here / "plot_results.py",
+                                                here.parent_path() / "share" / "ami_host" / "plot_results.py"};
+    for (const std::filesystem::path &candidate : candidates)
+        if (non_empty_file(candidate.string()))
+            return candidate.string();
+    throw Error("cannot find the plotting script plot_results.py in '" + candidates[0].parent_path().string() +
+                "' or '" + candidates[1].parent_path().string() + "'; give it with --plot-script, or use --no-plots");
+}
+
+std::vector<std::string> draw_plots(const std::string &python, const std::string &script_option,
+                                    const std::string &dir)
 {
     std::string interpreter = python;
     if (interpreter.empty())
         interpreter = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+    const std::string script = script_option.empty() ? default_plot_script() : script_option;
     if (!non_empty_file(script))
         throw Error("the plotting script '" + script + "' is missing");
     // Pictures of an earlier run must not pass for this run's.

@@ -27,19 +27,26 @@ int prbs_tap(int order)
 
 bool prbs_supported(int order) { return prbs_tap(order) != 0; }
 
+PrbsSource::PrbsSource(int order)
+    : order_(order), tap_(prbs_tap(order)), mask_(static_cast<uint32_t>((uint64_t{1} << order) - 1)), state_(mask_)
+{
+    assert(tap_ != 0);
+}
+
+uint8_t PrbsSource::next()
+{
+    // Bit i of the register holds bit(k - 1 - i) of the sequence.
+    const uint32_t bit = ((state_ >> (order_ - 1)) ^ (state_ >> (tap_ - 1))) & 1u;
+    state_ = ((state_ << 1) | bit) & mask_;
+    return static_cast<uint8_t>(bit);
+}
+
 std::vector<uint8_t> prbs_bits(int order, size_t count)
 {
-    const int tap = prbs_tap(order);
-    assert(tap != 0);
-    // Bit i of the register holds bit(k - 1 - i) of the sequence.
-    const uint32_t mask = static_cast<uint32_t>((uint64_t{1} << order) - 1);
-    uint32_t state = mask;
+    PrbsSource source(order);
     std::vector<uint8_t> bits(count);
-    for (uint8_t &bit : bits) {
-        const uint32_t next = ((state >> (order - 1)) ^ (state >> (tap - 1))) & 1u;
-        state = ((state << 1) | next) & mask;
-        bit = static_cast<uint8_t>(next);
-    }
+    for (uint8_t &bit : bits)
+        bit = source.next();
     return bits;
 }
 

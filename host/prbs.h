@@ -15,4 +15,15 @@ bool prbs_supported(int order);
 // ones: bit(k) = bit(k - order) XOR bit(k - tap). Period 2^order - 1.
 std::vector<uint8_t> prbs_bits(int order, size_t count);
 
+// The same sequence one bit at a time, for a stimulus of any length.
+class PrbsSource {
+public:
+    explicit PrbsSource(int order); // an offered order
+    uint8_t next();
+
+private:
+    int order_, tap_;
+    uint32_t mask_, state_;
+};
+
 } // namespace ami_host

@@ -61,71 +61,112 @@ Json statistical_json(const RunRecord &run)
     return Json{{"row_size", run.statistical.row_size}, {"stages", stages}};
 }
 
+Json clock_json(const RunRecord &run)
+{
+    const ClockResult &c = run.waveform.clock;
+    return Json{{"source", run.clock_from_model ? "model" : "ideal"},
+                {"clocks", c.clocks},
+                {"settled", c.settled},
+                {"lock_window_bits", c.lock_window},
+                {"lock_losses", c.lock_losses},
+                {"locked_at_end", c.locked_at_end},
+                {"settle_time", c.settled ? number(c.settle_time) : Json(nullptr)},
+                {"settle_bits", c.settled ? number(c.settle_time / run.bit_time) : Json(nullptr)},
+                {"final_phase_ui", number(c.final_phase)},
+                {"phase_spread_ui", number(c.phase_spread)}};
+}
+
 Json time_domain_json(const RunRecord &run)
 {
     if (!run.time_domain)
         return nullptr;
-    const WaveformResult &w = run.waveform;
-    Json clock{{"source", run.clock_from_model ? "model" : "ideal"},
-               {"clocks", w.clocks},
-               {"settled", w.settled},
-               {"settle_time", w.settled ? number(w.settle_time) : Json(nullptr)},
-               {"settle_bits", w.settled ? number(w.settle_time / run.bit_time) : Json(nullptr)},
-               {"final_phase_ui", number(w.final_phase)},
-               {"phase_spread_ui", number(w.phase_spread)}};
-    return Json{{"clock", clock},
-                {"latency_bits", w.latency_found ? Json(w.latency) : Json(nullptr)},
-                {"latency_match", number(w.latency_match)},
+    const DataResult &d = run.waveform.data;
+    const EyeResult &e = run.waveform.eye;
+    return Json{{"clock", clock_json(run)},
+                {"latency_bits", d.latency_found ? Json(d.latency) : Json(nullptr)},
+                {"latency_match", number(d.latency_match)},
                 {"ignore_bits", run.ignore_bits},
-                {"first_counted_time", number(w.first_counted_time)},
-                {"bits_counted", w.bits_counted},
-                {"bit_errors", w.bit_errors},
-                {"clock_slips", w.clock_slips},
-                {"eye_height", w.eye_valid ? number(w.eye_height) : Json(nullptr)},
-                {"eye_width_ui", w.eye_valid ? number(w.eye_width) : Json(nullptr)},
-                {"eye_width", w.eye_valid ? number(w.eye_width * run.bit_time) : Json(nullptr)},
-                {"eye_open", w.eye_valid && w.eye_height > 0.0},
-                {"getwave_calls", {{"tx", run.tx_calls}, {"rx", run.rx_calls}}}};
+                {"first_counted_time", number(d.first_counted_time)},
+                {"bits_counted", d.bits_counted},
+                {"bit_errors", d.bit_errors},
+                {"clock_slips", d.clock_slips},
+                {"eye_height", e.valid ? number(e.height) : Json(nullptr)},
+                {"eye_top", e.valid ? number(e.top) : Json(nullptr)},
+                {"eye_bottom", e.valid ? number(e.bottom) : Json(nullptr)},
+                {"decision_threshold", 0.0},
+                {"eye_width_ui", e.valid ? number(e.width) : Json(nullptr)},
+                {"eye_width", e.valid ? number(e.width * run.bit_time) : Json(nullptr)},
+                {"eye_open", e.valid && e.open},
+                {"getwave_calls", {{"tx", run.tx_calls}, {"rx", run.rx_calls}}},
+                {"fft_size", run.fft_size}};
 }
 
 Json comparison_json(const RunRecord &run)
 {
-    if (!run.time_domain || !run.waveform.eye_valid || run.statistical.stages.empty())
+    const EyeResult &e = run.waveform.eye;
+    if (!run.time_domain || !e.valid || run.statistical.stages.empty())
         return nullptr;
-    const WaveformResult &w = run.waveform;
     const double at_clock = run.statistical_eye_at_clock.value_or(NAN);
-    const double linear = w.linear_eye_valid ? w.linear_eye_height : NAN;
+    const double linear = e.linear_valid ? e.linear_height : NAN;
     return Json{{"statistical_eye_height", number(run.statistical.stages.back().metrics.eye_height)},
                 {"statistical_eye_at_clock", number(at_clock)},
                 {"statistical_response_over_sent_bits", number(linear)},
-                {"time_domain_eye_height", number(w.eye_height)},
+                {"time_domain_eye_height", number(e.height)},
                 {"pattern_effect", number(linear - at_clock)},
-                {"nonlinear_effect", number(w.eye_height - linear)},
-                {"difference", number(w.eye_height - at_clock)}};
+                {"nonlinear_effect", number(e.height - linear)},
+                {"difference", number(e.height - at_clock)}};
 }
 
-// The sample range that shows every stage's pulse response: from 4 bits
-// before the first sample above 1/1000 of a stage's peak to 8 bits after the
-// last one.
+// The magnitudes of a stage's pulse at whole bits from its main cursor
+// (the terms of its ISI), with the sample of each.
+std::vector<std::pair<size_t, double>> isi_terms(const StageResponse &s, size_t bit)
+{
+    std::vector<std::pair<size_t, double>> terms;
+    const size_t cursor = s.metrics.cursor_index;
+    for (size_t i = cursor % bit; i < s.pulse.size(); i += bit)
+        if (i != cursor)
+            terms.emplace_back(i, std::fabs(s.pulse[i]));
+    return terms;
+}
+
+// The sample range of the pictures of the responses: for every stage, the
+// bits around its main cursor that hold all but 1/1000 of its ISI (half of
+// that before, half after), with two bits to spare on either side.
 std::pair<size_t, size_t> response_window(const RunRecord &run)
 {
+    const size_t bit = static_cast<size_t>(run.samples_per_bit);
     size_t first = SIZE_MAX, last = 0, size = 0;
     for (const StageResponse &s : run.statistical.stages) {
         size = s.pulse.size();
-        double peak = 0.0;
-        for (double v : s.pulse)
-            peak = std::max(peak, std::fabs(v));
-        for (size_t i = 0; i < s.pulse.size(); ++i) {
-            if (std::fabs(s.pulse[i]) > 1e-3 * peak) {
-                first = std::min(first, i);
-                last = std::max(last, i);
-            }
-        }
+        const auto terms = isi_terms(s, bit);
+        double total = 0.0;
+        for (const auto &term : terms)
+            total += term.second;
+        const double allowance = 0.0005 * total;
+        size_t lo = s.metrics.cursor_index, hi = s.metrics.cursor_index;
+        double before = 0.0, after = 0.0;
+        for (const auto &[at, magnitude] : terms) // from the start: the precursors left out
+            if (at < s.metrics.cursor_index && (before += magnitude) > allowance)
+                lo = std::min(lo, at);
+        for (auto t = terms.rbegin(); t != terms.rend(); ++t) // from the end: the tail left out
+            if (t->first > s.metrics.cursor_index && (after += t->second) > allowance)
+                hi = std::max(hi, t->first);
+        first = std::min(first, lo > 2 * bit ? lo - 2 * bit : 0);
+        last = std::max(last, hi + 2 * bit);
     }
     if (first == SIZE_MAX)
         return {0, size};
-    const size_t bit = static_cast<size_t>(run.samples_per_bit);
-    return {first > 4 * bit ? first - 4 * bit : 0, std::min(size, last + 8 * bit)};
+    return {first, std::min(size, last + 1)};
+}
+
+// The ISI of a stage that falls outside [from, to).
+double isi_outside(const StageResponse &s, size_t bit, size_t from, size_t to)
+{
+    double outside = 0.0;
+    for (const auto &[at, magnitude] : isi_terms(s, bit))
+        if (at < from || at >= to)
+            outside += magnitude;
+    return outside;
 }
 
 Json waveforms_json(const RunRecord &run)
@@ -135,6 +176,8 @@ Json waveforms_json(const RunRecord &run)
     for (const StageResponse &s : run.statistical.stages) {
         responses.push_back({{"name", s.name},
                              {"cursor_index", s.metrics.cursor_index},
+                             {"isi", number(s.metrics.isi)},
+                             {"isi_outside", isi_outside(s, static_cast<size_t>(run.samples_per_bit), from, to)},
                              {"impulse", std::vector<double>(s.impulse.begin() + static_cast<long>(from),
                                                              s.impulse.begin() + static_cast<long>(to))},
                              {"pulse", std::vector<double>(s.pulse.begin() + static_cast<long>(from),
@@ -148,35 +191,39 @@ Json waveforms_json(const RunRecord &run)
              {"clock", nullptr}};
     if (!run.time_domain)
         return out;
-    const WaveformResult &w = run.waveform;
-    if (w.eye_valid) {
-        out["eye"] = {{"offset_ui", w.offset},
-                      {"lowest_one", w.lowest_one},
-                      {"highest_zero", w.highest_zero},
-                      {"height", number(w.eye_height)},
-                      {"width_ui", number(w.eye_width)},
-                      {"left_ui", number(w.eye_left)},
-                      {"right_ui", number(w.eye_right)},
-                      {"bits", w.bits_counted},
+    const EyeResult &e = run.waveform.eye;
+    const DensityResult &d = run.waveform.density;
+    if (e.valid) {
+        out["eye"] = {{"offset_ui", e.offset},
+                      {"lowest_one", e.lowest_one},
+                      {"highest_zero", e.highest_zero},
+                      {"height", number(e.height)},
+                      {"top", number(e.top)},
+                      {"bottom", number(e.bottom)},
+                      {"open", e.open},
+                      {"width_ui", number(e.width)},
+                      {"left_ui", number(e.left)},
+                      {"right_ui", number(e.right)},
+                      {"bits", run.waveform.data.bits_counted},
                       {"density",
-                       {{"times", w.density_times},
-                        {"levels", w.density_levels},
-                        {"low", w.density_low},
-                        {"high", w.density_high},
-                        {"counts", w.density}}}};
+                       {{"times", d.times},
+                        {"levels", d.levels},
+                        {"low", d.low},
+                        {"high", d.high},
+                        {"clipped", d.clipped},
+                        {"counts", d.counts}}}};
     }
-    // At most 5000 points of the clock phase.
-    const size_t stride = std::max<size_t>(1, (w.phase.size() + 4999) / 5000);
-    std::vector<double> time, phase;
-    for (size_t k = 0; k < w.phase.size(); k += stride) {
-        time.push_back(w.clock_time[k]);
-        phase.push_back(w.phase[k]);
-    }
-    out["clock"] = {{"time", time},
-                    {"phase_ui", phase},
-                    {"settled", w.settled},
-                    {"settle_time", w.settled ? number(w.settle_time) : Json(nullptr)},
-                    {"final_phase_ui", number(w.final_phase)},
+    const ClockResult &c = run.waveform.clock;
+    out["clock"] = {{"time", c.trace.first_time},
+                    {"phase_ui", c.trace.first_phase},
+                    {"envelope",
+                     {{"time", c.trace.bucket_time},
+                      {"low_ui", c.trace.bucket_low},
+                      {"high_ui", c.trace.bucket_high},
+                      {"clocks_per_point", c.trace.clocks_per_bucket}}},
+                    {"settled", c.settled},
+                    {"settle_time", c.settled ? number(c.settle_time) : Json(nullptr)},
+                    {"final_phase_ui", number(c.final_phase)},
                     {"tolerance_ui", run.settle_tolerance},
                     {"from_model", run.clock_from_model}};
     return out;
@@ -214,6 +261,78 @@ void print_messages(std::ostream &out, const std::string &who, const std::string
     }
 }
 
+void print_clock(const RunRecord &run, std::ostream &out)
+{
+    const ClockResult &c = run.waveform.clock;
+    if (!run.clock_from_model) {
+        out << "  clock: ideal, at the middle of the statistical eye (the Rx gave no clock times)\n";
+    } else if (c.settled) {
+        out << "  recovered clock settled after " << format("%.0f bits", c.settle_time / run.bit_time) << " ("
+            << format("%.4g ns", c.settle_time * 1e9) << "; its phase then stayed within "
+            << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window << " bits); sampling phase "
+            << format("%.3f UI", c.final_phase) << ", then within " << format("%.3f UI", c.phase_spread)
+            << " peak to peak\n";
+        if (c.lock_losses > 0)
+            out << "  it lost lock " << c.lock_losses << (c.lock_losses == 1 ? " time" : " times")
+                << " later (a phase more than " << format("%.3f UI", run.settle_tolerance)
+                << " from its settled band) and settled again"
+                << (c.locked_at_end ? "" : ", but not before the run ended") << "; bits are counted while settled\n";
+    } else {
+        out << "  recovered clock did not settle in the run's " << run.bits << " bits: its phase never stayed within "
+            << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window << " bits in a row\n";
+    }
+}
+
+void print_data(const RunRecord &run, std::ostream &out)
+{
+    const DataResult &d = run.waveform.data;
+    if (d.latency_found) {
+        out << "  latency " << d.latency << " bits; " << d.bits_counted << " bits measured from "
+            << format("%.0f bits", d.first_counted_time / run.bit_time) << " on, " << d.bit_errors << " bit errors, "
+            << d.clock_slips << " clock slips\n";
+    } else if (!run.waveform.clock.settled) {
+        out << "  no bits measured: they are counted once the clock has settled\n";
+    } else {
+        out << "  no bits measured: the run ends within the first " << run.ignore_bits
+            << " bits, which the models' Ignore_Bits leaves out, or just after the clock settled\n";
+    }
+}
+
+void print_eye(const RunRecord &run, std::ostream &out)
+{
+    const EyeResult &e = run.waveform.eye;
+    if (!e.valid)
+        return;
+    out << "  eye at the " << (run.clock_from_model ? "recovered " : "") << "clock: height " << volts(e.height);
+    if (e.open) {
+        out << ", width " << format("%.3f UI", e.width) << " (open about the 0 V threshold, from "
+            << volts(e.bottom) << " to " << volts(e.top) << ")\n";
+    } else if (e.height > 0.0) {
+        out << " (closed: the opening from " << volts(e.bottom) << " to " << volts(e.top)
+            << " does not hold the 0 V decision threshold)\n";
+    } else {
+        out << " (closed)\n";
+    }
+}
+
+void print_comparison(const RunRecord &run, std::ostream &out)
+{
+    const EyeResult &e = run.waveform.eye;
+    if (!run.statistical_eye_at_clock || !e.valid)
+        return;
+    const double worst = *run.statistical_eye_at_clock;
+    out << "Statistical vs time-domain eye height, at the clock's sampling instants:\n"
+        << "  statistical worst case " << volts(worst);
+    if (e.linear_valid)
+        out << "; statistical response over the bits sent " << volts(e.linear_height);
+    out << "; time domain " << volts(e.height) << '\n';
+    if (e.linear_valid) {
+        out << "  " << volts(e.linear_height - worst) << " from the pattern (worst case vs the bits sent), "
+            << volts(e.height - e.linear_height)
+            << " from the models' nonlinearity (the time domain vs their linearised response)\n";
+    }
+}
+
 } // namespace
 
 void write_report(const RunRecord &run, const std::string &dir)
@@ -227,13 +346,14 @@ void write_report(const RunRecord &run, const std::string &dir)
                   {"prbs", run.prbs},
                   {"bits", run.bits},
                   {"block_size", run.block_size},
+                  {"fft_size", run.fft_size},
                   {"settle_tolerance_ui", run.settle_tolerance}}},
                 {"channel",
                  {{"source", run.channel_source},
                   {"description", run.channel_description},
                   {"samples", run.channel_samples},
                   {"delay_removed", run.channel_delay_removed},
-                  {"loss_at_nyquist_db", number(run.channel_loss_nyquist_db)}}},
+                  {"insertion_loss_at_nyquist_db", number(run.channel_loss_nyquist_db)}}},
                 {"models", {{"tx", model_json(run.tx)}, {"rx", model_json(run.rx)}}},
                 {"statistical", statistical_json(run)},
                 {"time_domain", time_domain_json(run)},
@@ -250,7 +370,7 @@ void print_summary(const RunRecord &run, std::ostream &out)
         << format("%g Gb/s", 1e-9 / run.bit_time) << ", " << run.samples_per_bit << " samples per bit\n";
     out << "  channel: " << run.channel_description << '\n';
     out << "  channel loss at " << format("%g GHz", 0.5e-9 / run.bit_time) << " (half the bit rate): "
-        << format("%.1f dB", -run.channel_loss_nyquist_db) << '\n';
+        << format("%.1f dB", std::fabs(run.channel_loss_nyquist_db) < 0.05 ? 0.0 : run.channel_loss_nyquist_db) << '\n';
     for (const ModelRecord *m : {&run.tx, &run.rx}) {
         if (!m->present)
             continue;
@@ -273,44 +393,12 @@ void print_summary(const RunRecord &run, std::ostream &out)
 
     if (!run.time_domain)
         return;
-    const WaveformResult &w = run.waveform;
     out << "Time-domain flow: PRBS" << run.prbs << ", " << run.bits << " bits, AMI_GetWave blocks of "
         << run.block_size << " samples\n";
-    if (!run.clock_from_model) {
-        out << "  clock: ideal, at the statistical main cursor (the Rx gave no clock times)\n";
-    } else if (w.settled) {
-        out << "  recovered clock settled after " << format("%.0f bits", w.settle_time / run.bit_time) << " ("
-            << format("%.4g ns", w.settle_time * 1e9) << "); sampling phase " << format("%.3f UI", w.final_phase)
-            << ", then within " << format("%.3f UI", w.phase_spread) << " peak to peak\n";
-    } else {
-        out << "  recovered clock did not settle within " << format("%.3f UI", run.settle_tolerance)
-            << " of its final phase\n";
-    }
-    if (w.latency_found) {
-        out << "  latency " << w.latency << " bits; " << w.bits_counted << " bits compared, " << w.bit_errors
-            << " bit errors, " << w.clock_slips << " clock slips\n";
-    } else {
-        out << "  no bits could be compared: the run ends within the first " << run.ignore_bits
-            << " bits, which the models' Ignore_Bits leaves out, or before the clock settled\n";
-    }
-    if (w.eye_valid) {
-        out << "  eye at the " << (run.clock_from_model ? "recovered " : "") << "clock: height " << volts(w.eye_height)
-            << ", width "
-            << format("%.3f UI", w.eye_width) << (w.eye_height > 0.0 ? " (open)" : " (closed)") << '\n';
-    }
-    if (run.statistical_eye_at_clock && w.eye_valid) {
-        const double worst = *run.statistical_eye_at_clock;
-        out << "Statistical vs time-domain eye height, at the clock's sampling instants:\n"
-            << "  statistical worst case " << volts(worst);
-        if (w.linear_eye_valid)
-            out << "; statistical response over the bits sent " << volts(w.linear_eye_height);
-        out << "; time domain " << volts(w.eye_height) << '\n';
-        if (w.linear_eye_valid) {
-            out << "  " << volts(w.linear_eye_height - worst) << " from the pattern (worst case vs the bits sent), "
-                << volts(w.eye_height - w.linear_eye_height)
-                << " from the models' nonlinearity (the time domain vs their linearised response)\n";
-        }
-    }
+    print_clock(run, out);
+    print_data(run, out);
+    print_eye(run, out);
+    print_comparison(run, out);
 }
 
 } // namespace ami_host

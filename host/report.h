@@ -4,6 +4,7 @@
 
 #include "channel.h"
 #include "eye.h"
+#include "waveform_analysis.h"
 #include "model_loader.h"
 #include "parameter_string.h"
 #include "statistical.h"
@@ -36,13 +37,14 @@ struct RunRecord {
     std::string channel_source, channel_description;
     size_t channel_samples = 0;
     double channel_delay_removed = 0.0;
-    double channel_loss_nyquist_db = 0.0;
+    double channel_loss_nyquist_db = 0.0; // insertion loss at half the bit rate, dB (positive for a loss)
 
     ModelRecord tx, rx;
     StatisticalResult statistical;
 
     bool time_domain = false;
     long tx_calls = 0, rx_calls = 0;
+    long fft_size = 0; // samples per FFT segment of the channel convolution
     bool clock_from_model = false; // false: the Rx gave no clock times, the ideal clock was used
     long ignore_bits = 0;          // bits left out of the statistics (the models' Ignore_Bits)
     WaveformResult waveform;

@@ -1,4 +1,5 @@
-// The time-domain flow over the whole stimulus, in AMI_GetWave blocks.
+// The streaming time-domain pipeline: stimulus, model and channel stages,
+// and the analysis at its end.
 #include "time_domain.h"
 
 #include "convolver.h"
@@ -11,68 +12,197 @@
 
 namespace ami_host {
 
-namespace {
+struct ConvolutionStage::Impl {
+    Convolver convolver;
+    Convolver::Sink hand_on;
+    Impl(const std::vector<double> &kernel, size_t fft_size, Stage &next)
+        : convolver(kernel, fft_size), hand_on([&next](const double *out, size_t count) { next.push(out, count); })
+    {
+    }
+};
 
-// Calls AMI_GetWave over consecutive blocks of `wave`; `each` runs after
-// every call with the output parameter string the call handed out.
-template <typename After>
-void in_blocks(ModelInstance &model, std::vector<double> &wave, long block_size, double *clock_times,
-               Progress &progress, long &calls, After each)
+ConvolutionStage::ConvolutionStage(const std::vector<double> &kernel, size_t fft_size, Stage &next)
+    : impl_(std::make_unique<Impl>(kernel, fft_size, next)), next_(next)
 {
-    const size_t total = wave.size();
-    for (size_t start = 0; start < total; start += static_cast<size_t>(block_size)) {
-        const long size = static_cast<long>(std::min(total - start, static_cast<size_t>(block_size)));
-        const std::string parameters_out = model.get_wave(wave.data() + start, size, clock_times);
-        ++calls;
-        each(parameters_out);
-        progress.update(static_cast<double>(start + static_cast<size_t>(size)) / static_cast<double>(total));
+}
+
+ConvolutionStage::~ConvolutionStage() = default;
+
+void ConvolutionStage::push(const double *samples, size_t count)
+{
+    impl_->convolver.push(samples, count, impl_->hand_on);
+}
+
+void ConvolutionStage::finish()
+{
+    impl_->convolver.finish(impl_->hand_on);
+    next_.finish();
+}
+
+size_t ConvolutionStage::fft_size() const { return impl_->convolver.fft_size(); }
+
+GetWaveStage::GetWaveStage(ModelInstance &model, long block_size, Stage &next, ClockSink on_clocks)
+    : model_(model), block_size_(static_cast<size_t>(block_size)), next_(next), on_clocks_(std::move(on_clocks))
+{
+    block_.reserve(block_size_);
+    if (on_clocks_) {
+        // Room for a clock at every sample, the terminator, and a guard slot
+        // that must stay untouched.
+        clock_times_.assign(block_size_ + 2, -1.0);
+        clock_times_.back() = std::numeric_limits<double>::quiet_NaN();
     }
 }
 
+void GetWaveStage::push(const double *samples, size_t count)
+{
+    while (count > 0) {
+        const size_t take = std::min(count, block_size_ - block_.size());
+        block_.insert(block_.end(), samples, samples + take);
+        samples += take;
+        count -= take;
+        if (block_.size() == block_size_)
+            call();
+    }
+}
+
+void GetWaveStage::finish()
+{
+    if (!block_.empty())
+        call();
+    next_.finish();
+}
+
+void GetWaveStage::call()
+{
+    double *clocks = on_clocks_ ? clock_times_.data() : nullptr;
+    parameters_out_ = model_.get_wave(block_.data(), static_cast<long>(block_.size()), clocks);
+    ++calls_;
+    if (on_clocks_)
+        hand_on_clocks();
+    next_.push(block_.data(), block_.size());
+    block_.clear();
+}
+
+void GetWaveStage::hand_on_clocks()
+{
+    const size_t capacity = clock_times_.size() - 1;
+    if (!std::isnan(clock_times_[capacity]))
+        throw Error("the " + model_.library().label() + " wrote past the clock_times array of " +
+                    std::to_string(capacity) + " slots");
+    size_t count = 0;
+    while (count < capacity && clock_times_[count] != -1.0)
+        ++count;
+    on_clocks_(clock_times_.data(), count);
+    std::fill(clock_times_.begin(), clock_times_.end() - 1, -1.0);
+}
+
+namespace {
+
+// The end of the pipeline: the receiver's output (or the linear reference)
+// into the analyses that are still running.
+class AnalysisInput : public Stage {
+public:
+    AnalysisInput(std::vector<WaveformAnalyser *> &analysers, bool reference)
+        : analysers_(analysers), reference_(reference)
+    {
+    }
+    void push(const double *samples, size_t count) override
+    {
+        for (WaveformAnalyser *a : analysers_) {
+            if (reference_)
+                a->reference(samples, count);
+            else
+                a->output(samples, count);
+        }
+    }
+    void finish() override {}
+
+private:
+    std::vector<WaveformAnalyser *> &analysers_;
+    bool reference_;
+};
+
+constexpr size_t kStimulusBits = 256; // bits generated at a time
+
 } // namespace
 
-TimeDomainRun run_time_domain(const TimeDomainSettings &settings, ModelInstance *tx,
-                              const std::vector<double> &kernel, ModelInstance *rx, Progress &progress)
+TimeDomainRun run_time_domain(const TimeDomainSettings &settings, const TimeDomainLink &link,
+                              const AnalysisSettings &analysis, Progress &progress)
 {
-    TimeDomainRun run;
-    run.bits = prbs_bits(settings.prbs_order, static_cast<size_t>(settings.bits));
-    const size_t per_bit = static_cast<size_t>(settings.samples_per_bit);
-    std::vector<double> wave(run.bits.size() * per_bit);
-    for (size_t i = 0; i < run.bits.size(); ++i)
-        std::fill_n(wave.begin() + static_cast<long>(i * per_bit), per_bit, run.bits[i] ? 0.5 : -0.5);
-
-    if (tx != nullptr) {
-        progress.start("Tx AMI_GetWave");
-        in_blocks(*tx, wave, settings.block_size, nullptr, progress, run.tx_calls, [](const std::string &) {});
-        progress.finish();
+    // The Rx's clock, and the ideal clock in case the Rx gives none; the
+    // ideal clock's analysis stops at the Rx's first clock time.
+    AnalysisSettings ideal_settings = analysis;
+    ideal_settings.ideal_clock = true;
+    WaveformAnalyser ideal(ideal_settings);
+    std::unique_ptr<WaveformAnalyser> recovered;
+    std::vector<WaveformAnalyser *> running{&ideal};
+    if (link.rx != nullptr) {
+        AnalysisSettings recovered_settings = analysis;
+        recovered_settings.ideal_clock = false;
+        recovered = std::make_unique<WaveformAnalyser>(recovered_settings);
+        running.push_back(recovered.get());
     }
 
-    progress.start("channel convolution");
-    run.output.resize(wave.size());
-    Convolver convolver(kernel);
-    convolver.apply(wave.data(), wave.size(), run.output.data(), [&](double f) { progress.update(f); });
-    progress.finish();
-    std::vector<double>().swap(wave);
+    AnalysisInput output(running, false), reference_input(running, true);
+    std::unique_ptr<GetWaveStage> rx_stage;
+    Stage *after_channel = &output;
+    if (link.rx != nullptr) {
+        rx_stage = std::make_unique<GetWaveStage>(*link.rx, settings.block_size, output,
+                                                  [&](const double *times, size_t count) {
+                                                      if (count > 0 && running.size() > 1)
+                                                          running.erase(running.begin()); // the ideal clock
+                                                      recovered->clock_times(times, count);
+                                                  });
+        after_channel = rx_stage.get();
+    }
+    ConvolutionStage channel(link.channel, settings.fft_size, *after_channel);
+    std::unique_ptr<GetWaveStage> tx_stage;
+    Stage *head = &channel;
+    if (link.tx != nullptr) {
+        tx_stage = std::make_unique<GetWaveStage>(*link.tx, settings.block_size, channel);
+        head = tx_stage.get();
+    }
+    std::unique_ptr<ConvolutionStage> reference;
+    if (!link.reference.empty())
+        reference = std::make_unique<ConvolutionStage>(link.reference, settings.fft_size, reference_input);
 
-    if (rx != nullptr) {
-        // Room for a clock at every sample, the terminator, and a guard slot
-        // that must stay untouched.
-        const size_t capacity = static_cast<size_t>(settings.block_size) + 1;
-        std::vector<double> clock_times(capacity + 1, -1.0);
-        clock_times[capacity] = std::numeric_limits<double>::quiet_NaN();
-        progress.start("Rx AMI_GetWave");
-        in_blocks(*rx, run.output, settings.block_size, clock_times.data(), progress, run.rx_calls,
-                  [&](const std::string &parameters_out) {
-                      run.rx_parameters_out = parameters_out;
-                      if (!std::isnan(clock_times[capacity]))
-                          throw Error("the " + rx->library().label() +
-                                      " wrote past the clock_times array of " + std::to_string(capacity) +
-                                      " slots");
-                      for (size_t i = 0; i < capacity && clock_times[i] != -1.0; ++i)
-                          run.clock_times.push_back(clock_times[i]);
-                      std::fill(clock_times.begin(), clock_times.end() - 1, -1.0);
-                  });
-        progress.finish();
+    progress.start("time-domain run");
+    PrbsSource prbs(settings.prbs_order);
+    const size_t per_bit = static_cast<size_t>(settings.samples_per_bit);
+    std::vector<uint8_t> bits;
+    std::vector<double> stimulus;
+    for (long long done = 0; done < settings.bits;) {
+        const size_t count = static_cast<size_t>(std::min<long long>(kStimulusBits, settings.bits - done));
+        bits.resize(count);
+        for (uint8_t &bit : bits)
+            bit = prbs.next();
+        for (WaveformAnalyser *a : running)
+            a->sent(bits.data(), bits.size());
+        stimulus.clear();
+        for (uint8_t bit : bits)
+            stimulus.insert(stimulus.end(), per_bit, bit ? 0.5 : -0.5);
+        if (reference)
+            reference->push(stimulus.data(), stimulus.size());
+        head->push(stimulus.data(), stimulus.size());
+        done += static_cast<long long>(count);
+        progress.update(static_cast<double>(done) / static_cast<double>(settings.bits));
+    }
+    if (reference)
+        reference->finish();
+    head->finish();
+    progress.finish();
+
+    TimeDomainRun run;
+    WaveformAnalyser &used = recovered && recovered->any_clock() ? *recovered : ideal;
+    used.finish();
+    run.waveform = used.result();
+    run.clock_from_model = &used != &ideal;
+    run.fft_size = channel.fft_size();
+    if (tx_stage)
+        run.tx_calls = tx_stage->calls();
+    if (rx_stage) {
+        run.rx_calls = rx_stage->calls();
+        run.rx_parameters_out = rx_stage->parameters_out();
     }
     return run;
 }

@@ -2,7 +2,7 @@
 // and allowed values as the models themselves have them) and on malformed files.
 #include "ami_file.h"
 #include "host_error.h"
-#include "loaded_model.h"
+#include "model_loader.h"
 #include "parameter_string.h"
 
 #include <gtest/gtest.h>
@@ -37,20 +37,19 @@ struct ModelRun {
 // AMI_Init of the model with `parameters` (null: none) on a short impulse.
 ModelRun init_model(const char *library, const char *parameters)
 {
-    LoadedModel model(library);
-    EXPECT_TRUE(model.ok()) << model.error;
+    const ModelLibrary model(library, "model");
     std::vector<double> column(8192, 0.0);
     column[10] = 1e11;
     std::string in = parameters ? parameters : "";
     char *out = nullptr, *msg = nullptr;
     void *instance = nullptr;
     ModelRun run;
-    run.status = model.init(column.data(), static_cast<long>(column.size()), 0, 3.125e-12, 1e-10,
+    run.status = model.init()(column.data(), static_cast<long>(column.size()), 0, 3.125e-12, 1e-10,
                             parameters ? in.data() : nullptr, &out, &instance, &msg);
     run.message = msg ? msg : "";
     if (out != nullptr)
         collect(parse_ami_syntax(out, "parameters_out"), "", run.parameters);
-    model.close(instance);
+    model.close()(instance);
     return run;
 }
 

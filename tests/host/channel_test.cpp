@@ -76,9 +76,37 @@ TEST(Channel, ImpulseAndStepFilesOfOneResponseGiveOneImpulseResponse)
     const Channel from_step = channel_from_file(write_file("step", step_text), ResponseKind::Step, kDt);
     ASSERT_EQ(from_impulse.impulse.size(), 641u);
     ASSERT_EQ(from_step.impulse.size(), from_impulse.impulse.size());
-    for (size_t n = 0; n < from_step.impulse.size(); ++n)
-        EXPECT_NEAR(from_impulse.impulse[n], from_step.impulse[n], 2e-3 * a) << n;
+    // An impulse sample holds its picosecond's area from its own time on, so
+    // the two readings stand half a file sample (a x 0.5 ps relative) apart.
+    EXPECT_NEAR(from_impulse.impulse[0], a * 1e-12 / kDt, 1e-6 * a);
+    for (size_t n = 1; n < from_step.impulse.size(); ++n)
+        EXPECT_NEAR(from_impulse.impulse[n], from_step.impulse[n], 2e-3 * a + 0.011 * from_step.impulse[n]) << n;
     EXPECT_NEAR(area(from_step.impulse, kDt), 1.0 - std::exp(-a * 2e-9), 1e-9);
+}
+
+TEST(Channel, AnImpulseFilesAreaComesThroughWhereverItsEnergySits)
+{
+    // A unit-area spike in a 64-sample file at the first, a middle or the last
+    // sample, on the simulation's grid, a finer one, a coarser one, and a
+    // response shorter than one sample interval.
+    const struct {
+        double file_dt;
+        size_t spike;
+    } cases[] = {{kDt, 0}, {kDt, 30}, {kDt, 63}, {1e-12, 0}, {1e-12, 63}, {1e-14, 5}, {1e-11, 0}, {1e-11, 40}};
+    for (const auto &c : cases) {
+        std::string text;
+        for (size_t i = 0; i < 64; ++i) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%.17g %.17g\n", static_cast<double>(i) * c.file_dt,
+                          i == c.spike ? 1.0 / c.file_dt : 0.0);
+            text += line;
+        }
+        const Channel channel = channel_from_file(write_file("spike", text), ResponseKind::Impulse, kDt);
+        EXPECT_NEAR(area(channel.impulse, kDt), 1.0, 1e-9) << c.file_dt << " " << c.spike;
+        if (c.file_dt == kDt) { // the same grid passes unchanged
+            EXPECT_DOUBLE_EQ(channel.impulse[c.spike], 1.0 / kDt);
+        }
+    }
 }
 
 TEST(Channel, BadChannelFilesNameTheLine)
@@ -93,6 +121,8 @@ TEST(Channel, BadChannelFilesNameTheLine)
         {"0 1\n1e-9 nan\n", ":2: the time and the value must be finite numbers"},
         {"# only a comment\n0 1\n", "holds fewer than two time/value pairs"},
         {"0 1\n1 1\n", "more than 4194304 sample intervals"},
+        {"0 0\n1e-9 0\n", "zero everywhere"},
+        {"0 1\n\x7f" "ELF\x01\x02 \xff\n", "found '?ELF?"},
     };
     for (const auto &c : cases) {
         const std::string path = write_file("bad", c.text);
@@ -104,6 +134,12 @@ TEST(Channel, BadChannelFilesNameTheLine)
         }
     }
     EXPECT_THROW(channel_from_file("/nonexistent/channel.txt", ResponseKind::Step, kDt), Error);
+    try {
+        channel_from_file(::testing::TempDir(), ResponseKind::Impulse, kDt);
+        ADD_FAILURE() << "accepted a directory";
+    } catch (const Error &e) {
+        EXPECT_NE(std::string(e.what()).find("is a directory"), std::string::npos) << e.what();
+    }
 }
 
 TEST(Convolver, MatchesDirectConvolutionForShortAndLongKernels)

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -36,12 +37,15 @@ std::string temp_path(const std::string &name)
     return ::testing::TempDir() + "ami_host_" + name + "_" + std::to_string(getpid());
 }
 
-// Runs ami_host with `args` and --out <a fresh folder>, --progress never.
+// Runs ami_host with `args` and --out <a fresh folder> (unless they name
+// one), --progress never.
 Result run_host(const std::string &name, const std::vector<std::string> &args)
 {
     Result r;
     r.dir = temp_path(name);
-    std::string command = std::string("'") + AMI_HOST + "' --progress never --out '" + r.dir + "'";
+    std::string command = std::string("'") + AMI_HOST + "' --progress never";
+    if (std::find(args.begin(), args.end(), "--out") == args.end())
+        command += " --out '" + r.dir + "'";
     for (const std::string &a : args)
         command += " '" + a + "'";
     command += " >'" + r.dir + ".out' 2>'" + r.dir + ".err'";
@@ -93,27 +97,51 @@ TEST(HostRun, DrivesOurTxAndAForeignRxEndToEndAndDrawsThePictures)
     EXPECT_NEAR(report["comparison"]["nonlinear_effect"].get<double>(), 0.0, 1e-9);
     for (const char *picture : {"eye.png", "responses.png", "clock.png"})
         EXPECT_GT(file_size(r.dir + "/" + picture), 10000) << picture;
+    // The responses drawn hold the ISI the summary prints.
+    const nlohmann::json waves = nlohmann::json::parse(slurp(r.dir + "/waveforms.json"));
+    for (const nlohmann::json &response : waves["responses"])
+        EXPECT_LE(response["isi_outside"].get<double>(), 1e-3 * response["isi"].get<double>()) << response["name"];
 }
 
 // Our receiver, with its strongest equalizer setting.
 const std::vector<std::string> kEqualizingRx = {"--rx", "EQ_Config=4"};
 
-TEST(HostRun, FiguresDoNotDependOnTheGetWaveBlockSize)
+// The summary without the line that names the block size.
+std::string summary_without_blocks(const std::string &out)
+{
+    std::istringstream lines(out);
+    std::string line, kept;
+    while (std::getline(lines, line))
+        if (line.rfind("Time-domain flow:", 0) != 0 && line.rfind("Report:", 0) != 0)
+            kept += line + "\n";
+    return kept;
+}
+
+TEST(HostRun, FiguresDoNotDependOnTheBlockSizesAndEqualTheWholeWaveformRun)
 {
     const std::vector<std::string> common =
         kEqualizingRx + std::vector<std::string>{"--tx", "TX_Deemph=3", "--bits", "12000", "--no-plots"};
     const Result small = run_host("blocks1000", common + std::vector<std::string>{"--block-size", "1000"});
     const Result large = run_host("blocks100000", common + std::vector<std::string>{"--block-size", "100000"});
-    ASSERT_EQ(small.exit_code, 0) << small.err;
-    ASSERT_EQ(large.exit_code, 0) << large.err;
+    // One AMI_GetWave call and one FFT segment for the whole waveform.
+    const Result whole = run_host("whole", common + std::vector<std::string>{"--block-size", "384000", "--fft-size",
+                                                                             "1048576"});
+    const Result fine = run_host("fine", common + std::vector<std::string>{"--block-size", "77", "--fft-size",
+                                                                           "16384"});
+    for (const Result *r : {&small, &large, &whole, &fine})
+        ASSERT_EQ(r->exit_code, 0) << r->err;
     nlohmann::json a = report_of(small), b = report_of(large);
     EXPECT_EQ(a["time_domain"]["getwave_calls"]["rx"], 384);
     EXPECT_EQ(b["time_domain"]["getwave_calls"]["rx"], 4);
+    EXPECT_EQ(report_of(whole)["time_domain"]["getwave_calls"]["rx"], 1);
     for (nlohmann::json *j : {&a, &b})
         (*j)["time_domain"].erase("getwave_calls");
     for (const char *section : {"statistical", "time_domain", "comparison"})
         EXPECT_EQ(a[section], b[section]) << section;
     EXPECT_GT(a["time_domain"]["clock"]["clocks"].get<long>(), 11000);
+    // Other FFT segments round differently, below the printed digits.
+    for (const Result *r : {&large, &whole, &fine})
+        EXPECT_EQ(summary_without_blocks(r->out), summary_without_blocks(small.out));
 }
 
 // The figures of a fixed run at six significant digits; the same file serves
@@ -134,7 +162,7 @@ TEST(HostRun, FiguresAgreeWithTheRecordedOnesOnEveryWidth)
             std::snprintf(line, sizeof line, "%s %s\n", name.c_str(), value.dump().c_str());
         figures += line;
     };
-    add("channel_loss_db", report["channel"]["loss_at_nyquist_db"]);
+    add("channel_loss_db", report["channel"]["insertion_loss_at_nyquist_db"]);
     for (const nlohmann::json &s : report["statistical"]["stages"])
         for (const char *key : {"main_cursor", "eye_height", "peak", "eye_width_ui"})
             add(s["name"].get<std::string>() + " " + key, s[key]);
@@ -142,6 +170,100 @@ TEST(HostRun, FiguresAgreeWithTheRecordedOnesOnEveryWidth)
     for (const char *key : {"latency_bits", "bits_counted", "bit_errors", "eye_height", "eye_width_ui"})
         add(key, td[key]);
     EXPECT_EQ(figures, slurp(EXPECTED_FIGURES)) << "figures of this run:\n" << figures;
+}
+
+std::string write_text(const std::string &name, const std::string &text)
+{
+    const std::string path = temp_path(name);
+    std::ofstream(path) << text;
+    return path;
+}
+
+// 64 samples at the simulation's interval (3.125 ps) with a unit-area spike at sample `at`.
+std::string spike_channel(int at)
+{
+    std::string text;
+    for (int i = 0; i < 64; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%.17g %.17g\n", i * 3.125e-12, i == at ? 1.0 / 3.125e-12 : 0.0);
+        text += line;
+    }
+    return write_text("spike" + std::to_string(at) + ".txt", text);
+}
+
+TEST(HostRun, AnIdealChannelWithoutModelsPassesTheBitsUntouched)
+{
+    const std::vector<std::string> bare = {"--tx-model", "none", "--rx-model", "none", "--no-plots", "--bits", "3000"};
+    for (int at : {0, 10}) {
+        const Result r = run_host("ideal", bare + std::vector<std::string>{"--channel", spike_channel(at)});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const nlohmann::json report = report_of(r);
+        EXPECT_NEAR(report["channel"]["insertion_loss_at_nyquist_db"].get<double>(), 0.0, 1e-9) << at;
+        EXPECT_NEAR(report["statistical"]["stages"][0]["eye_height"].get<double>(), 1.0, 1e-12) << at;
+        const nlohmann::json &td = report["time_domain"];
+        EXPECT_EQ(td["clock"]["source"], "ideal");
+        EXPECT_NEAR(td["eye_height"].get<double>(), 1.0, 1e-12) << at;
+        EXPECT_GT(td["eye_width_ui"].get<double>(), 0.95) << at; // sampled mid-bit, not on the edge
+        EXPECT_EQ(td["bit_errors"], 0);
+        EXPECT_NE(r.out.find("loss at 5 GHz (half the bit rate): 0.0 dB"), std::string::npos) << r.out;
+    }
+    // Shorter than one sample interval: its area still arrives.
+    const Result brief = run_host("brief", bare + std::vector<std::string>{
+                                               "--channel", write_text("brief.txt", "0 0\n1e-12 1e9\n2e-12 0\n")});
+    ASSERT_EQ(brief.exit_code, 0) << brief.err;
+    EXPECT_NEAR(report_of(brief)["channel"]["insertion_loss_at_nyquist_db"].get<double>(), 60.0, 0.1);
+    EXPECT_EQ(report_of(brief)["time_domain"]["bit_errors"], 0);
+}
+
+TEST(HostRun, TheClockIsSettledOnlyOnItsOwnEvidenceWhateverTheRunLength)
+{
+    const std::vector<std::string> common = {"--tx", "TX_Deemph=3", "--rx", "EQ_Config=2", "--no-plots"};
+    const Result shorter = run_host("settle1", common + std::vector<std::string>{"--bits", "20000"});
+    const Result longer = run_host("settle2", common + std::vector<std::string>{"--bits", "50000"});
+    const Result brief = run_host("settle3", common + std::vector<std::string>{"--bits", "200"});
+    for (const Result *r : {&shorter, &longer, &brief})
+        ASSERT_EQ(r->exit_code, 0) << r->err;
+    const nlohmann::json a = report_of(shorter)["time_domain"]["clock"], b = report_of(longer)["time_domain"]["clock"];
+    EXPECT_TRUE(a["settled"]);
+    EXPECT_EQ(a["settle_bits"], b["settle_bits"]);
+    const nlohmann::json c = report_of(brief)["time_domain"];
+    EXPECT_FALSE(c["clock"]["settled"]);
+    EXPECT_EQ(c["bits_counted"], 0);
+    EXPECT_NE(brief.out.find("did not settle in the run's 200 bits"), std::string::npos) << brief.out;
+}
+
+TEST(HostRun, AnEyeWithBitErrorsIsNeverCalledOpen)
+{
+    const Result r = run_host("offset", {"--tx", "TX_Deemph=6", "--rx", "EQ_Config=1", "--no-plots"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const nlohmann::json td = report_of(r)["time_domain"];
+    ASSERT_GT(td["bit_errors"].get<long>(), 0);
+    EXPECT_FALSE(td["eye_open"]);
+    EXPECT_LT(td["eye_top"].get<double>(), 0.0);
+    EXPECT_NE(r.out.find("does not hold the 0 V decision threshold"), std::string::npos) << r.out;
+}
+
+TEST(HostRun, ACopiedHostFindsItsPlottingScriptWhereItIsInstalled)
+{
+    // <prefix>/bin/ami_host with <prefix>/share/ami_host/plot_results.py draws;
+    // without the script it says where it looked, before simulating.
+    const std::string prefix = temp_path("installed");
+    const std::string copy = prefix + "/bin/ami_host";
+    const std::string setup = "mkdir -p '" + prefix + "/bin' '" + prefix + "/share/ami_host' && cp '" + AMI_HOST +
+                              "' '" + copy + "'";
+    ASSERT_EQ(std::system(setup.c_str()), 0);
+    const std::string run = "'" + copy + "' --statistical-only --progress never --out '" + prefix + "/out' 2>&1";
+    FILE *missing = popen(run.c_str(), "r");
+    char text[512] = {};
+    const size_t got = std::fread(text, 1, sizeof text - 1, missing);
+    EXPECT_NE(pclose(missing), 0);
+    EXPECT_NE(std::string(text, got).find("cannot find the plotting script plot_results.py in '" + prefix + "/bin'"),
+              std::string::npos)
+        << text;
+    const std::string install = "cp '" + std::string(PLOT_SCRIPT) + "' '" + prefix +
+                                "/share/ami_host/' && " + run + " >/dev/null";
+    EXPECT_EQ(std::system(install.c_str()), 0);
+    EXPECT_GT(file_size(prefix + "/out/responses.png"), 10000);
 }
 
 TEST(HostRun, BadInputIsRefusedWithAClearMessageAndNoCrash)
@@ -171,6 +293,14 @@ TEST(HostRun, BadInputIsRefusedWithAClearMessageAndNoCrash)
          "AMI_Init returned 0 with the message:\n**Error** passthrough: told to fail by fail_init."},
         {{"--tx-model", PASSTHROUGH_MODEL}, "--tx-model needs the model's .ami file"},
         {{"--bits", "10"}, "--bits"},
+        {{"--settle-tolerance", "nan"}, "--settle-tolerance: 'nan' is not a finite number"},
+        {{"--bit-rate", "inf"}, "--bit-rate: 'inf' is not a finite number"},
+        {{"--line-length", "nan"}, "--line-length: 'nan' is not a finite number"},
+        {{"--bit-rate", "abc"}, "--bit-rate: 'abc' is not a number"},
+        {{"--samples-per-bit", "3.5"}, "--samples-per-bit: '3.5' is not a whole number"},
+        {{"--fft-size", "1000"}, "--fft-size 1000 is not a power of two"},
+        {{"--channel", "."}, "'.': it is a directory"},
+        {{"--out", "/proc"}, "cannot write into the output folder '/proc'"},
         {{"--prbs", "8"}, "--prbs"},
     };
     for (const auto &c : cases) {

@@ -1,15 +1,19 @@
 // Loads a model's shared library with dlopen and finds its entry points by
-// name, as a channel simulator does.
+// name, as a channel simulator does; for the model tests, which check what
+// a library exports without the host's diagnosis in between.
 #pragma once
+
+#include "ibis_ami_model.h"
 
 #include <dlfcn.h>
 #include <string>
 #include <vector>
 
 struct LoadedModel {
-    using InitFn = long (*)(double *, long, long, double, double, char *, char **, void **, char **);
-    using GetWaveFn = long (*)(double *, long, double *, char **, void *);
-    using CloseFn = long (*)(void *);
+    // The entry points' types, as the public header declares them.
+    using InitFn = decltype(&AMI_Init);
+    using GetWaveFn = decltype(&AMI_GetWave);
+    using CloseFn = decltype(&AMI_Close);
 
     void *handle = nullptr;
     InitFn init = nullptr;
