@@ -107,7 +107,7 @@ int parse_command_line(int argc, char **argv, Options &o)
         ->group("Signal");
 
     app.add_option("--channel", o.channel_file,
-                   "channel response file: time/value pairs (default: the embedded lossy line)")
+                   "channel: Touchstone S-parameters (.sNp) or time/value pairs (default: the embedded lossy line)")
         ->type_name("FILE")
         ->group("Channel");
     const std::map<std::string, ResponseKind> kinds{{"impulse", ResponseKind::Impulse}, {"step", ResponseKind::Step}};
@@ -132,6 +132,7 @@ int parse_command_line(int argc, char **argv, Options &o)
         ->check(number_in(0, 1000))
         ->capture_default_str()
         ->group("Channel");
+    add_channel_options(app, o.channels);
 
     app.add_option("--settle-tolerance", o.settle_tolerance,
                    "UI: the clock has settled once its phase stays in a band this wide for 256 bits")
@@ -190,6 +191,9 @@ int parse_command_line(int argc, char **argv, Options &o)
         return usage_error("--tx sets parameters of a Tx model, but there is none");
     if (o.rx_model.empty() && !o.rx_overrides.empty())
         return usage_error("--rx sets parameters of an Rx model, but there is none");
+    problem = check_channel_options(o.channels, o.channel_file);
+    if (!problem.empty())
+        return usage_error(problem);
     if (o.fft_size != 0 && (o.fft_size & (o.fft_size - 1)) != 0)
         return usage_error("--fft-size " + std::to_string(o.fft_size) + " is not a power of two");
     return -1;

@@ -4,8 +4,10 @@
 #include "ami_file.h"
 #include "channel.h"
 #include "cli.h"
+#include "crosstalk.h"
 #include "eye.h"
 #include "host_error.h"
+#include "link_channels.h"
 #include "model_loader.h"
 #include "parameter_string.h"
 #include "plots.h"
@@ -34,6 +36,7 @@ struct Side {
     AmiFile ami;
     std::unique_ptr<ModelLibrary> library;
     std::unique_ptr<ModelInstance> instance;
+    std::vector<std::unique_ptr<ModelInstance>> aggressor_instances; // Tx: one per crosstalk aggressor
 
     bool present() const { return record.present; }
     bool getwave() const { return present() && ami.getwave_exists(); }
@@ -98,13 +101,6 @@ RunRecord settings_record(const Options &o)
     return run;
 }
 
-Channel make_channel(const Options &o)
-{
-    if (o.channel_file.empty())
-        return embedded_channel(o.line, o.sample_interval(), o.bit_time());
-    return channel_from_file(o.channel_file, o.channel_kind, o.sample_interval());
-}
-
 // Creates the output folder and makes sure a file can be written there,
 // before any time is spent on the simulation.
 void prepare_output_folder(const std::string &dir)
@@ -121,14 +117,22 @@ void prepare_output_folder(const std::string &dir)
     std::remove(probe.c_str());
 }
 
-void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run)
+void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run,
+                      const std::vector<Aggressor> &aggressors = {})
 {
     const FlowModel tx_flow{tx.instance.get(), tx.record.parameters.text,
                             !tx.present() || tx.ami.init_returns_impulse()};
     const FlowModel rx_flow{rx.instance.get(), rx.record.parameters.text,
                             !rx.present() || rx.ami.init_returns_impulse()};
-    run.statistical =
-        run_statistical(channel.impulse, o.sample_interval(), o.bit_time(), o.samples_per_bit, tx_flow, rx_flow);
+    std::vector<std::vector<double>> aggressor_impulses;
+    std::vector<FlowModel> aggressor_tx;
+    for (size_t k = 0; k < aggressors.size(); ++k) {
+        aggressor_impulses.push_back(aggressors[k].channel.impulse);
+        if (tx.present())
+            aggressor_tx.push_back({tx.aggressor_instances[k].get(), tx_flow.parameters, tx_flow.returns_impulse});
+    }
+    run.statistical = run_statistical(channel.impulse, o.sample_interval(), o.bit_time(), o.samples_per_bit, tx_flow,
+                                      rx_flow, aggressor_impulses, aggressor_tx);
     tx.record.init = run.statistical.tx_init;
     rx.record.init = run.statistical.rx_init;
 }
@@ -145,7 +149,7 @@ std::vector<double> discrete(std::vector<double> impulse, double sample_interval
 // statistical response (and no AMI_GetWave runs), without a Tx one the
 // response after the Tx.
 TimeDomainLink time_domain_link(Side &tx, Side &rx, const Channel &channel, const StatisticalResult &statistical,
-                                double dt)
+                                double dt, const std::vector<std::vector<double>> &aggressor_channels)
 {
     const bool rx_wave = rx.getwave();
     const bool tx_wave = tx.getwave() && (rx_wave || !rx.present());
@@ -159,15 +163,31 @@ TimeDomainLink time_domain_link(Side &tx, Side &rx, const Channel &channel, cons
         kernel = statistical.stages[1].impulse;
     link.channel = discrete(kernel, dt);
     link.reference = discrete(statistical.stages.back().impulse, dt);
+    // Each aggressor meets the same models as the victim, up to the Rx.
+    for (size_t k = 0; k < statistical.aggressors.size(); ++k) {
+        AggressorLink aggressor;
+        aggressor.tx = tx_wave ? tx.aggressor_instances[k].get() : nullptr;
+        if (rx.present() && !rx_wave)
+            aggressor.channel = discrete(statistical.aggressors[k], dt);
+        else if (tx.present() && !tx_wave)
+            aggressor.channel = discrete(statistical.aggressors_into_rx[k], dt);
+        else
+            aggressor.channel = discrete(aggressor_channels[k], dt);
+        link.aggressors.push_back(std::move(aggressor));
+    }
     tx.record.getwave_used = tx_wave;
     rx.record.getwave_used = rx_wave;
     return link;
 }
 
-void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run)
+void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run,
+                      const std::vector<Aggressor> &aggressors = {})
 {
     const double dt = o.sample_interval();
-    const TimeDomainLink link = time_domain_link(tx, rx, channel, run.statistical, dt);
+    std::vector<std::vector<double>> aggressor_channels;
+    for (const Aggressor &a : aggressors)
+        aggressor_channels.push_back(a.channel.impulse);
+    const TimeDomainLink link = time_domain_link(tx, rx, channel, run.statistical, dt, aggressor_channels);
     TimeDomainSettings settings;
     settings.prbs_order = o.prbs;
     settings.bits = o.bits;
@@ -201,6 +221,42 @@ void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
             eye_at_phase(last.pulse, last.metrics, run.waveform.clock.final_phase, o.samples_per_bit);
 }
 
+// Fresh model instances, as if just loaded, with a Tx instance for each of
+// `aggressors` besides the victim's.
+void reload(Side &side, size_t aggressors)
+{
+    if (!side.present())
+        return;
+    side.instance = std::make_unique<ModelInstance>(*side.library);
+    side.aggressor_instances.clear();
+    for (size_t k = 0; k < aggressors; ++k)
+        side.aggressor_instances.push_back(std::make_unique<ModelInstance>(*side.library));
+}
+
+// With crosstalk: the time-domain run without it first (for the eye it
+// leaves), then both flows with it on fresh model instances.
+void crosstalk_flows(const Options &o, Side &tx, Side &rx, const LinkChannels &channels, RunRecord &run)
+{
+    CrosstalkRecord record;
+    for (const Aggressor &a : channels.aggressors) {
+        record.aggressors.push_back(a.channel.description.empty() ? a.channel.source : a.channel.description);
+        record.notes.push_back(a.notes);
+    }
+    if (!o.statistical_only) {
+        statistical_flow(o, tx, rx, channels.through, run);
+        time_domain_flow(o, tx, rx, channels.through, run);
+        record.time_domain = true;
+        record.eye_without = run.waveform.eye;
+        reload(rx, 0);
+    }
+    reload(tx, channels.aggressors.size());
+    statistical_flow(o, tx, rx, channels.through, run, channels.aggressors);
+    record.figures = crosstalk_figures(run.statistical, o.samples_per_bit, o.sample_interval());
+    if (!o.statistical_only)
+        time_domain_flow(o, tx, rx, channels.through, run, channels.aggressors);
+    run.crosstalk = record;
+}
+
 void write_results(const Options &o, const RunRecord &run)
 {
     write_report(run, o.out_dir);
@@ -228,7 +284,9 @@ int run(int argc, char **argv)
     Side tx, rx;
     prepare(tx, "Tx", o.tx_model, o.tx_ami, o.tx_overrides);
     prepare(rx, "Rx", o.rx_model, o.rx_ami, o.rx_overrides);
-    const Channel channel = make_channel(o);
+    const LinkChannels channels = make_link_channels(o);
+    const Channel &channel = channels.through;
+    run.channel_notes = channels.notes;
     run.channel_source = channel.source;
     run.channel_description = channel.description;
     run.channel_samples = channel.impulse.size();
@@ -240,9 +298,13 @@ int run(int argc, char **argv)
 
     load(tx);
     load(rx);
-    statistical_flow(o, tx, rx, channel, run);
-    if (!o.statistical_only)
-        time_domain_flow(o, tx, rx, channel, run);
+    if (channels.aggressors.empty()) {
+        statistical_flow(o, tx, rx, channel, run);
+        if (!o.statistical_only)
+            time_domain_flow(o, tx, rx, channel, run);
+    } else {
+        crosstalk_flows(o, tx, rx, channels, run);
+    }
     run.tx = tx.record;
     run.rx = rx.record;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -117,6 +117,29 @@ Json comparison_json(const RunRecord &run)
                 {"difference", number(e.height - at_clock)}};
 }
 
+Json crosstalk_json(const RunRecord &run)
+{
+    if (!run.crosstalk)
+        return nullptr;
+    const CrosstalkRecord &x = *run.crosstalk;
+    Json aggressors = Json::array();
+    for (size_t k = 0; k < x.aggressors.size(); ++k)
+        aggressors.push_back({{"description", x.aggressors[k]},
+                              {"notes", x.notes[k]},
+                              {"peak_distortion", number(x.figures.peak_distortion[k])}});
+    Json out{{"aggressors", aggressors},
+             {"peak_distortion", number(x.figures.total)},
+             {"statistical_eye_height_without", number(x.figures.eye_without)},
+             {"statistical_eye_height_with", number(x.figures.eye_with)},
+             {"time_domain_eye_height_without", nullptr},
+             {"time_domain_eye_height_with", nullptr}};
+    if (x.time_domain) {
+        out["time_domain_eye_height_without"] = x.eye_without.valid ? number(x.eye_without.height) : Json(nullptr);
+        out["time_domain_eye_height_with"] = run.waveform.eye.valid ? number(run.waveform.eye.height) : Json(nullptr);
+    }
+    return out;
+}
+
 // The magnitudes of a stage's pulse at whole bits from its main cursor
 // (the terms of its ISI), with the sample of each.
 std::vector<std::pair<size_t, double>> isi_terms(const StageResponse &s, size_t bit)
@@ -315,6 +338,26 @@ void print_eye(const RunRecord &run, std::ostream &out)
     }
 }
 
+void print_crosstalk(const RunRecord &run, std::ostream &out)
+{
+    if (!run.crosstalk)
+        return;
+    const CrosstalkRecord &x = *run.crosstalk;
+    out << "Crosstalk: " << x.aggressors.size() << (x.aggressors.size() == 1 ? " aggressor" : " aggressors")
+        << ", each with its own pattern\n";
+    for (size_t k = 0; k < x.aggressors.size(); ++k) {
+        out << "  " << x.aggressors[k] << ": peak distortion " << volts(x.figures.peak_distortion[k]) << '\n';
+        for (const std::string &note : x.notes[k])
+            out << "    " << note << '\n';
+    }
+    out << "  statistical eye height without crosstalk " << volts(x.figures.eye_without) << ", with "
+        << volts(x.figures.eye_with) << '\n';
+    if (x.time_domain)
+        out << "  time-domain eye height without crosstalk "
+            << (x.eye_without.valid ? volts(x.eye_without.height) : "n/a") << ", with "
+            << (run.waveform.eye.valid ? volts(run.waveform.eye.height) : "n/a") << '\n';
+}
+
 void print_comparison(const RunRecord &run, std::ostream &out)
 {
     const EyeResult &e = run.waveform.eye;
@@ -353,7 +396,9 @@ void write_report(const RunRecord &run, const std::string &dir)
                   {"description", run.channel_description},
                   {"samples", run.channel_samples},
                   {"delay_removed", run.channel_delay_removed},
-                  {"insertion_loss_at_nyquist_db", number(run.channel_loss_nyquist_db)}}},
+                  {"insertion_loss_at_nyquist_db", number(run.channel_loss_nyquist_db)},
+                  {"notes", run.channel_notes}}},
+                {"crosstalk", crosstalk_json(run)},
                 {"models", {{"tx", model_json(run.tx)}, {"rx", model_json(run.rx)}}},
                 {"statistical", statistical_json(run)},
                 {"time_domain", time_domain_json(run)},
@@ -371,6 +416,8 @@ void print_summary(const RunRecord &run, std::ostream &out)
     out << "  channel: " << run.channel_description << '\n';
     out << "  channel loss at " << format("%g GHz", 0.5e-9 / run.bit_time) << " (half the bit rate): "
         << format("%.1f dB", std::fabs(run.channel_loss_nyquist_db) < 0.05 ? 0.0 : run.channel_loss_nyquist_db) << '\n';
+    for (const std::string &note : run.channel_notes)
+        out << "  channel: " << note << '\n';
     for (const ModelRecord *m : {&run.tx, &run.rx}) {
         if (!m->present)
             continue;
@@ -391,14 +438,17 @@ void print_summary(const RunRecord &run, std::ostream &out)
         out << line;
     }
 
-    if (!run.time_domain)
+    if (!run.time_domain) {
+        print_crosstalk(run, out);
         return;
+    }
     out << "Time-domain flow: PRBS" << run.prbs << ", " << run.bits << " bits, AMI_GetWave blocks of "
         << run.block_size << " samples\n";
     print_clock(run, out);
     print_data(run, out);
     print_eye(run, out);
     print_comparison(run, out);
+    print_crosstalk(run, out);
 }
 
 } // namespace ami_host

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "channel.h"
+#include "crosstalk.h"
 #include "eye.h"
 #include "waveform_analysis.h"
 #include "model_loader.h"
@@ -38,6 +39,8 @@ struct RunRecord {
     size_t channel_samples = 0;
     double channel_delay_removed = 0.0;
     double channel_loss_nyquist_db = 0.0; // insertion loss at half the bit rate, dB (positive for a loss)
+    std::vector<std::string> channel_notes; // assumptions and warnings of a Touchstone channel
+    std::optional<CrosstalkRecord> crosstalk;
 
     ModelRecord tx, rx;
     StatisticalResult statistical;

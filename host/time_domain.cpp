@@ -3,6 +3,7 @@
 #include "time_domain.h"
 
 #include "convolver.h"
+#include "crosstalk.h"
 #include "host_error.h"
 #include "prbs.h"
 
@@ -155,6 +156,11 @@ TimeDomainRun run_time_domain(const TimeDomainSettings &settings, const TimeDoma
                                                   });
         after_channel = rx_stage.get();
     }
+    std::unique_ptr<CrosstalkSources> crosstalk;
+    if (!link.aggressors.empty()) {
+        crosstalk = std::make_unique<CrosstalkSources>(link.aggressors, settings, *after_channel);
+        after_channel = &crosstalk->victim_input();
+    }
     ConvolutionStage channel(link.channel, settings.fft_size, *after_channel);
     std::unique_ptr<GetWaveStage> tx_stage;
     Stage *head = &channel;
@@ -184,12 +190,16 @@ TimeDomainRun run_time_domain(const TimeDomainSettings &settings, const TimeDoma
         if (reference)
             reference->push(stimulus.data(), stimulus.size());
         head->push(stimulus.data(), stimulus.size());
+        if (crosstalk)
+            crosstalk->send(count);
         done += static_cast<long long>(count);
         progress.update(static_cast<double>(done) / static_cast<double>(settings.bits));
     }
     if (reference)
         reference->finish();
     head->finish();
+    if (crosstalk)
+        crosstalk->finish();
     progress.finish();
 
     TimeDomainRun run;

@@ -80,11 +80,17 @@ struct TimeDomainSettings {
 // side), the channel's discrete response between them, and the discrete
 // statistical response of the whole link for the linear reference (empty:
 // none).
+struct AggressorLink {
+    ModelInstance *tx = nullptr; // its own Tx instance; null: no Tx AMI_GetWave
+    std::vector<double> channel; // discrete crosstalk response
+};
+
 struct TimeDomainLink {
     ModelInstance *tx = nullptr;
     std::vector<double> channel;
     ModelInstance *rx = nullptr;
     std::vector<double> reference;
+    std::vector<AggressorLink> aggressors; // crosstalk summed ahead of the Rx, each with its own pattern
 };
 
 struct TimeDomainRun {
