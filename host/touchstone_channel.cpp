@@ -160,8 +160,8 @@ std::vector<Aggressor> crosstalk_from_file(const std::string &path, CrosstalkEnd
         return {aggressor_from_path(network, through, end, choice, sample_interval, bit_time, victim_dropped)};
     }
     if (network.ports % 4 != 0)
-        throw Error(path + ": crosstalk needs a two-port, or whole differential pairs (a multiple of four ports), "
-                           "not " + std::to_string(network.ports) + " ports");
+        throw Error(path + ": crosstalk needs a two-port or whole differential pairs (an even number of ports: 4 "
+                           "or a multiple of 4), not " + std::to_string(network.ports) + " ports");
     std::vector<Aggressor> aggressors;
     for (int pair = 1; pair < network.ports / 4; ++pair)
         aggressors.push_back(aggressor_from_path(network, crosstalk_path(network, choice.numbering, pair, end), end,
