@@ -12,8 +12,8 @@ void add_channel_options(CLI::App &app, ChannelOptions &o)
     const std::map<std::string, PortNumbering> numberings{{"adjacent", PortNumbering::Adjacent},
                                                           {"halves", PortNumbering::Halves}};
     app.add_option("--port-numbering", o.touchstone.numbering,
-                   "Touchstone files of 4+ ports: adjacent (lines 1->2, 3->4) or halves (1->3, 2->4); "
-                   "ports 1,2 (or 1,3) form differential pair 0, the victim")
+                   "Touchstone files of 4+ ports: adjacent (lines 1->2, 3->4, ...) or halves (1->3, 2->4 for "
+                   "four ports); the first two lines form differential pair 0, the victim")
         ->transform(CLI::CheckedTransformer(numberings))
         ->default_str("adjacent")
         ->group("Channel");
