@@ -343,8 +343,8 @@ void print_crosstalk(const RunRecord &run, std::ostream &out)
     if (!run.crosstalk)
         return;
     const CrosstalkRecord &x = *run.crosstalk;
-    out << "Crosstalk: " << x.aggressors.size() << (x.aggressors.size() == 1 ? " aggressor" : " aggressors")
-        << ", each with its own pattern\n";
+    out << "Crosstalk: " << x.aggressors.size()
+        << (x.aggressors.size() == 1 ? " aggressor with its own pattern\n" : " aggressors, each with its own pattern\n");
     for (size_t k = 0; k < x.aggressors.size(); ++k) {
         out << "  " << x.aggressors[k] << ": peak distortion " << volts(x.figures.peak_distortion[k]) << '\n';
         for (const std::string &note : x.notes[k])
