@@ -173,8 +173,11 @@ Aggressor crosstalk_from_pair(const std::string &path, int pair, CrosstalkEnd en
                               double sample_interval, double bit_time, size_t victim_dropped)
 {
     const SParameters network = read_touchstone(path);
-    if (pair < 1)
-        throw Error(path + ": aggressor pair " + std::to_string(pair) + " is the victim (pairs count from 0)");
+    const int pairs = network.ports % 4 == 0 ? network.ports / 4 : 0;
+    if (pair < 1 || pair >= pairs)
+        throw Error(path + ": no aggressor pair " + std::to_string(pair) + ": the file's " +
+                    std::to_string(network.ports) + " ports hold " + std::to_string(pairs) +
+                    " differential pairs, pair 0 the victim");
     return aggressor_from_path(network, crosstalk_path(network, choice.numbering, pair, end), end, choice,
                                sample_interval, bit_time, victim_dropped);
 }
