@@ -112,14 +112,16 @@ TEST(SweepCommand, ShardsMergeIntoTheSingleRunsTableByteForByte)
         args.insert(args.begin() + 1, grid.begin(), grid.end());
         return args;
     };
-    const Result whole = run_host(with({"sweep", "--jobs", "2", "--out", single, "--best", "eye_height", "--no-plots"}));
+    const Result whole =
+        run_host(with({"sweep", "--jobs", "2", "--out", single, "--best", "eye_height", "--no-plots"}));
     ASSERT_EQ(whole.exit_code, 0) << whole.err;
     EXPECT_NE(whole.out.find("default: eye_height = "), std::string::npos) << whole.out;
 
     std::vector<std::string> merge = {"merge"};
     for (int k = 0; k < 3; ++k) {
         const std::string dir = temp_path("shard" + std::to_string(k));
-        const Result shard = run_host(with({"sweep", "--shard", std::to_string(k) + "/3", "--jobs", "1", "--out", dir}));
+        const std::string shard_text = std::to_string(k) + "/3";
+        const Result shard = run_host(with({"sweep", "--shard", shard_text, "--jobs", "1", "--out", dir}));
         ASSERT_EQ(shard.exit_code, 0) << shard.err;
         merge.push_back(dir + "/sweep.jsonl");
     }
