@@ -19,7 +19,9 @@ constexpr const char *kDescription =
     "A Tx and an Rx model (shared libraries with AMI_Init, AMI_GetWave and AMI_Close,\n"
     "each with its .ami file) are driven over a channel: the statistical flow through\n"
     "AMI_Init and the time-domain flow through AMI_GetWave with a PRBS stimulus. A summary\n"
-    "goes to standard output; report.json, waveforms.json and PNG pictures to --out.";
+    "goes to standard output; report.json, waveforms.json and PNG pictures to --out.\n"
+    "Other commands (each with --help): ami_host check, a model's quality report;\n"
+    "ami_host sweep, settings and channels swept in shards; ami_host merge, shards joined.";
 
 int usage_error(const std::string &message)
 {

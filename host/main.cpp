@@ -14,6 +14,7 @@
 #include "progress.h"
 #include "report.h"
 #include "statistical.h"
+#include "subcommands.h"
 #include "time_domain.h"
 
 #include <algorithm>
@@ -274,6 +275,8 @@ void write_results(const Options &o, const RunRecord &run)
 
 int run(int argc, char **argv)
 {
+    if (const int code = run_subcommand(argc, argv); code >= 0)
+        return code;
     Options o;
     const int code = parse_command_line(argc, argv, o);
     if (code >= 0)

@@ -1,0 +1,160 @@
+// A point of a sweep: fresh model instances, AMI_Init in the statistical flow
+// and, in the time-domain flow, AMI_GetWave on the same instances, as a
+// single run drives them.
+#include "sweep_point.h"
+
+#include "host_error.h"
+#include "model_loader.h"
+#include "parameter_string.h"
+#include "statistical.h"
+#include "time_domain.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ami_host {
+
+namespace {
+
+std::unique_ptr<ModelLibrary> load_library(const std::string &path, const AmiFile *ami, const std::string &side,
+                                           bool getwave_needed)
+{
+    if (ami == nullptr)
+        return nullptr;
+    auto library = std::make_unique<ModelLibrary>(path, side + " model");
+    if (getwave_needed && ami->getwave_exists() && library->get_wave() == nullptr)
+        throw Error(ami->origin + " declares GetWave_Exists True, but the " + side + " model '" + path +
+                    "' does not export AMI_GetWave");
+    return library;
+}
+
+std::vector<double> discrete(std::vector<double> impulse, double sample_interval)
+{
+    for (double &k : impulse)
+        k *= sample_interval;
+    return impulse;
+}
+
+class PointRunner {
+public:
+    explicit PointRunner(std::shared_ptr<const SweepSetup> setup)
+        : setup_(std::move(setup)),
+          tx_(load_library(setup_->options.tx_model, setup_->tx_ami(), "Tx", setup_->time_domain)),
+          rx_(load_library(setup_->options.rx_model, setup_->rx_ami(), "Rx", setup_->time_domain))
+    {
+    }
+
+    std::vector<double> evaluate(const SweepGrid &grid, const SweepPoint &point) const
+    {
+        const Options &o = setup_->options;
+        const Channel &channel = setup_->channels.at(point.channel);
+        const std::unique_ptr<ModelInstance> tx = tx_ ? std::make_unique<ModelInstance>(*tx_) : nullptr;
+        const std::unique_ptr<ModelInstance> rx = rx_ ? std::make_unique<ModelInstance>(*rx_) : nullptr;
+        const FlowModel tx_flow{tx.get(), tx ? point_parameters(*setup_, grid, point, "tx") : "",
+                                !tx || setup_->tx.init_returns_impulse()};
+        const FlowModel rx_flow{rx.get(), rx ? point_parameters(*setup_, grid, point, "rx") : "",
+                                !rx || setup_->rx.init_returns_impulse()};
+        const StatisticalResult statistical =
+            run_statistical(channel.impulse, o.sample_interval(), o.bit_time(), o.samples_per_bit, tx_flow, rx_flow);
+        const PulseMetrics &worst = statistical.stages.back().metrics;
+        std::vector<double> figures = {worst.eye_height, worst.eye_width / o.bit_time()};
+        // The statistical eye at the target bit-error ratio joins here (and
+        // its names in sweep_metrics) once the statistical flow reports it.
+        if (setup_->time_domain) {
+            const WaveformResult wave = time_domain(channel, statistical, tx.get(), rx.get());
+            figures.push_back(wave.eye.valid ? wave.eye.height : NAN);
+            figures.push_back(wave.eye.valid ? wave.eye.width : NAN);
+            figures.push_back(wave.data.latency_found ? static_cast<double>(wave.data.bit_errors) : NAN);
+        }
+        return figures;
+    }
+
+private:
+    bool getwave(const AmiFile *ami) const { return ami != nullptr && ami->getwave_exists(); }
+
+    // A model without AMI_GetWave acts through the impulse response its
+    // AMI_Init returned, as in a single run: without an Rx AMI_GetWave the
+    // stimulus meets the whole statistical response, without a Tx one the
+    // response after the Tx.
+    TimeDomainLink link(const Channel &channel, const StatisticalResult &statistical, ModelInstance *tx,
+                        ModelInstance *rx) const
+    {
+        const bool rx_wave = getwave(setup_->rx_ami());
+        const bool tx_wave = getwave(setup_->tx_ami()) && (rx_wave || rx == nullptr);
+        TimeDomainLink link;
+        link.tx = tx_wave ? tx : nullptr;
+        link.rx = rx_wave ? rx : nullptr;
+        std::vector<double> kernel = channel.impulse;
+        if (rx != nullptr && !rx_wave)
+            kernel = statistical.stages.back().impulse;
+        else if (tx != nullptr && !tx_wave)
+            kernel = statistical.stages[1].impulse;
+        link.channel = discrete(kernel, setup_->options.sample_interval());
+        return link;
+    }
+
+    WaveformResult time_domain(const Channel &channel, const StatisticalResult &statistical, ModelInstance *tx,
+                               ModelInstance *rx) const
+    {
+        const Options &o = setup_->options;
+        TimeDomainSettings settings;
+        settings.prbs_order = o.prbs;
+        settings.bits = o.bits;
+        settings.samples_per_bit = o.samples_per_bit;
+        settings.block_size = o.block_size;
+        settings.fft_size = static_cast<size_t>(o.fft_size);
+        AnalysisSettings analysis;
+        analysis.sample_interval = o.sample_interval();
+        analysis.samples_per_bit = o.samples_per_bit;
+        analysis.bits = o.bits;
+        analysis.ignore_bits = std::max(tx ? setup_->tx.ignore_bits() : 0L, rx ? setup_->rx.ignore_bits() : 0L);
+        analysis.settle_tolerance = o.settle_tolerance;
+        analysis.max_latency = statistical.row_size / o.samples_per_bit + 16;
+        analysis.ideal_position = statistical.stages.back().metrics.sampling_position;
+        Progress quiet(Progress::Mode::Never);
+        return run_time_domain(settings, link(channel, statistical, tx, rx), analysis, quiet).waveform;
+    }
+
+    std::shared_ptr<const SweepSetup> setup_;
+    std::unique_ptr<ModelLibrary> tx_, rx_;
+};
+
+} // namespace
+
+Channel sweep_channel(const std::string &name, const Options &o)
+{
+    if (name == kDefaultChannel)
+        return embedded_channel(o.line, o.sample_interval(), o.bit_time());
+    return channel_from_file(name, o.channel_kind, o.sample_interval());
+}
+
+std::vector<std::string> sweep_metrics(bool time_domain)
+{
+    std::vector<std::string> names = {"eye_height", "eye_width_ui"};
+    if (time_domain)
+        names.insert(names.end(), {"td_eye_height", "td_eye_width_ui", "td_bit_errors"});
+    return names;
+}
+
+std::string point_parameters(const SweepSetup &setup, const SweepGrid &grid, const SweepPoint &point,
+                             const std::string &side)
+{
+    const bool tx = side == "tx";
+    std::vector<Override> overrides;
+    for (const std::string &text : tx ? setup.options.tx_overrides : setup.options.rx_overrides)
+        overrides.push_back(parse_override(text));
+    for (const std::string &text : overrides_at(grid, point, side))
+        overrides.push_back(parse_override(text));
+    return build_parameter_string(tx ? setup.tx : setup.rx, overrides, tx ? "Tx" : "Rx").text;
+}
+
+EvaluatorFactory sweep_evaluator(std::shared_ptr<const SweepSetup> setup)
+{
+    return [setup] {
+        auto runner = std::make_shared<const PointRunner>(setup);
+        return PointEvaluator(
+            [runner](const SweepGrid &grid, const SweepPoint &point) { return runner->evaluate(grid, point); });
+    };
+}
+
+} // namespace ami_host

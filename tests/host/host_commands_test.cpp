@@ -1,0 +1,169 @@
+// ami_host's check, sweep and merge commands run as a user runs them: a
+// faulty model flagged with exit status 1, a sharded sweep merged into the
+// very table one run writes, and the sweep's figures coming from the flows.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Result {
+    int exit_code = -1; // -1: ami_host did not exit normally
+    std::string out, err;
+};
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string temp_path(const std::string &name)
+{
+    return ::testing::TempDir() + "ami_host_commands_" + name + "_" + std::to_string(getpid());
+}
+
+Result run_host(const std::vector<std::string> &args)
+{
+    const std::string log = temp_path("log");
+    std::string command = std::string("'") + AMI_HOST + "'";
+    for (const std::string &a : args)
+        command += " '" + a + "'";
+    command += " >'" + log + ".out' 2>'" + log + ".err'";
+    const int status = std::system(command.c_str());
+    Result r;
+    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = slurp(log + ".out");
+    r.err = slurp(log + ".err");
+    return r;
+}
+
+std::vector<nlohmann::json> result_lines(const std::string &dir)
+{
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(slurp(dir + "/sweep.jsonl"));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(nlohmann::json::parse(line));
+    return lines;
+}
+
+struct CheckCase {
+    const char *name;
+    std::vector<std::string> args;
+    int exit_code;
+    const char *shown; // a part of the terminal output
+};
+
+void PrintTo(const CheckCase &c, std::ostream *out) { *out << c.name; }
+
+class CheckCommand : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckCommand, ReportsEachModelWithItsExitStatus)
+{
+    const CheckCase &c = GetParam();
+    const std::string dir = temp_path(c.name);
+    std::vector<std::string> args = {"check", "--out", dir, "--no-plots", "--bits", "400"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Result r = run_host(args);
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.out << r.err;
+    EXPECT_NE((r.out + r.err).find(c.shown), std::string::npos) << r.out << r.err;
+    if (c.exit_code == 2)
+        return;
+    const nlohmann::json report = nlohmann::json::parse(slurp(dir + "/check.json"));
+    EXPECT_EQ(report["summary"]["fail"].get<int>() > 0, c.exit_code == 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, CheckCommand,
+    ::testing::Values(
+        CheckCase{"passthrough", {"--rx-model", PASSTHROUGH_MODEL, "--rx-ami", PASSTHROUGH_AMI}, 0, "pass"},
+        CheckCase{"crash", {"--rx-model", FAULTY_GETWAVE_CRASH, "--rx-ami", FAULTY_AMI}, 1, "SIGSEGV"},
+        CheckCase{"none", {}, 2, "name one model to check"},
+        CheckCase{"no_ami", {"--tx-model", PASSTHROUGH_MODEL}, 2, "--tx-ami"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A step channel of its own beside the embedded line, so that points differ
+// by channel as well as by setting.
+std::string step_channel()
+{
+    const std::string path = temp_path("step.txt");
+    std::ofstream(path) << "0 0\n2e-11 0\n6e-11 1\n2e-9 1\n";
+    return path;
+}
+
+TEST(SweepCommand, ShardsMergeIntoTheSingleRunsTableByteForByte)
+{
+    const std::vector<std::string> grid = {"--sweep",    "rx:EQ_Config=0..2", "--sweep",  "TX_Deemph=0,4",
+                                           "--channels", "default",           step_channel(), "--channel-kind",
+                                           "step"};
+    const std::string single = temp_path("single");
+    auto with = [&grid](std::vector<std::string> args) {
+        args.insert(args.begin() + 1, grid.begin(), grid.end());
+        return args;
+    };
+    const Result whole =
+        run_host(with({"sweep", "--jobs", "2", "--out", single, "--best", "eye_height", "--no-plots"}));
+    ASSERT_EQ(whole.exit_code, 0) << whole.err;
+    EXPECT_NE(whole.out.find("default: eye_height = "), std::string::npos) << whole.out;
+
+    std::vector<std::string> merge = {"merge"};
+    for (int k = 0; k < 3; ++k) {
+        const std::string dir = temp_path("shard" + std::to_string(k));
+        const std::string shard_text = std::to_string(k) + "/3";
+        const Result shard = run_host(with({"sweep", "--shard", shard_text, "--jobs", "1", "--out", dir}));
+        ASSERT_EQ(shard.exit_code, 0) << shard.err;
+        merge.push_back(dir + "/sweep.jsonl");
+    }
+    const std::string merged = temp_path("merged");
+    merge.insert(merge.end(), {"--out", merged});
+    const Result joined = run_host(merge);
+    ASSERT_EQ(joined.exit_code, 0) << joined.err;
+    for (const char *file : {"/sweep.jsonl", "/sweep.csv"})
+        EXPECT_EQ(slurp(merged + file), slurp(single + file)) << file;
+
+    // The figures are the flow's: every point has an eye, and the settings move it.
+    const std::vector<nlohmann::json> lines = result_lines(single);
+    ASSERT_EQ(lines.size(), 13u);
+    std::vector<double> heights;
+    for (size_t i = 1; i < lines.size(); ++i)
+        heights.push_back(lines[i]["metrics"]["eye_height"].get<double>());
+    EXPECT_NE(heights[0], heights[5]);
+    EXPECT_NE(heights[0], heights[6]);
+}
+
+TEST(SweepCommand, TimeDomainAddsTheMeasuredEye)
+{
+    const std::string dir = temp_path("time_domain");
+    const Result r = run_host({"sweep", "--sweep", "EQ_Config=2", "--time-domain", "--bits", "3000", "--jobs", "1",
+                               "--out", dir});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::vector<nlohmann::json> lines = result_lines(dir);
+    ASSERT_EQ(lines.size(), 2u);
+    const nlohmann::json &metrics = lines[1]["metrics"];
+    for (const char *name : {"eye_height", "td_eye_height", "td_eye_width_ui", "td_bit_errors"})
+        EXPECT_TRUE(metrics.contains(name) && metrics[name].is_number()) << name << ": " << lines[1].dump();
+}
+
+TEST(SweepCommand, RefusesBadSettingsBeforeAnyPointRuns)
+{
+    const Result twice = run_host({"sweep", "--sweep", "EQ_Config=0..2", "--rx", "EQ_Config=1", "--out",
+                                   temp_path("twice")});
+    EXPECT_EQ(twice.exit_code, 1);
+    EXPECT_NE(twice.err.find("EQ_Config"), std::string::npos) << twice.err;
+    const Result unknown = run_host({"sweep", "--sweep", "EQ_Config=0..2", "--bogus", "--out", temp_path("bogus")});
+    EXPECT_GT(unknown.exit_code, 1);
+    EXPECT_NE(unknown.err.find("--bogus"), std::string::npos) << unknown.err;
+}
+
+} // namespace
