@@ -8,6 +8,7 @@
 #include "parameter_string.h"
 #include "statistical.h"
 #include "time_domain.h"
+#include "touchstone_channel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -125,6 +126,8 @@ Channel sweep_channel(const std::string &name, const Options &o)
 {
     if (name == kDefaultChannel)
         return embedded_channel(o.line, o.sample_interval(), o.bit_time());
+    if (is_touchstone_name(name))
+        return touchstone_channel(name, o.channels.touchstone, o.sample_interval(), o.bit_time()).channel;
     return channel_from_file(name, o.channel_kind, o.sample_interval());
 }
 
