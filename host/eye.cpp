@@ -2,6 +2,8 @@
 // recovered clock.
 #include "eye.h"
 
+#include "linear_interpolation.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -10,18 +12,6 @@
 namespace ami_host {
 
 namespace {
-
-// Linear interpolation at fractional sample `x`; 0 outside the samples.
-double sample_at(const std::vector<double> &samples, double x)
-{
-    if (!(x >= 0.0) || x > static_cast<double>(samples.size() - 1))
-        return 0.0;
-    const size_t i = static_cast<size_t>(x);
-    if (i + 1 >= samples.size())
-        return samples[i];
-    const double f = x - static_cast<double>(i);
-    return samples[i] + f * (samples[i + 1] - samples[i]);
-}
 
 // Where a linearly interpolated curve crosses zero between a (> 0) at xa and b (<= 0) at xb.
 double crossing(double xa, double a, double xb, double b) { return xa + (xb - xa) * a / (a - b); }

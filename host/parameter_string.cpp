@@ -19,19 +19,6 @@ std::string trim(const std::string &text)
     return text.substr(first, last - first + 1);
 }
 
-std::vector<std::string> split(const std::string &text, char separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t at = text.find(separator, start);
-        parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos)
-            return parts;
-        start = at + 1;
-    }
-}
-
 std::string value_text(const AmiParameter &p, const std::string &value)
 {
     return p.type == ValueType::String ? "\"" + value + "\"" : value;
@@ -47,6 +34,19 @@ std::string settable_names(const AmiFile &ami)
 }
 
 } // namespace
+
+std::vector<std::string> split(const std::string &text, char separator)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find(separator, start);
+        parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+        if (at == std::string::npos)
+            return parts;
+        start = at + 1;
+    }
+}
 
 Override parse_override(const std::string &text)
 {

@@ -17,6 +17,9 @@ struct Override {
     std::string text; // as the user wrote it
 };
 
+// The pieces of `text` between separators, empty ones included.
+std::vector<std::string> split(const std::string &text, char separator);
+
 // Splits "name=value" (the name may hold dots for branches). Throws Error
 // when there is no "=" or the name or the value is empty.
 Override parse_override(const std::string &text);

@@ -9,6 +9,7 @@
 #include "stat_eye.h"
 
 #include "host_error.h"
+#include "linear_interpolation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,18 +28,6 @@ constexpr double kNegligibleJitter = 1e-22;
 constexpr double kEdgeResolution = 1e-13;
 // Ratios below this are taken as this one where logarithms are interpolated.
 constexpr double kLeastRatio = 1e-300;
-
-// Linear interpolation at fractional sample `x`; 0 outside the samples.
-double sample_at(const std::vector<double> &samples, double x)
-{
-    if (!(x >= 0.0) || x > static_cast<double>(samples.size() - 1))
-        return 0.0;
-    const size_t i = static_cast<size_t>(x);
-    if (i + 1 >= samples.size())
-        return samples[i];
-    const double f = x - static_cast<double>(i);
-    return samples[i] + f * (samples[i + 1] - samples[i]);
-}
 
 // The first sample of the largest magnitude.
 size_t main_cursor_index(const std::vector<double> &pulse)

@@ -2,6 +2,7 @@
 #include "sweep_grid.h"
 
 #include "host_error.h"
+#include "parameter_string.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,19 +13,6 @@
 namespace ami_host {
 
 namespace {
-
-std::vector<std::string> split(const std::string &text, char separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t at = text.find(separator, start);
-        parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos)
-            return parts;
-        start = at + 1;
-    }
-}
 
 bool parse_double(const std::string &text, double &value)
 {
