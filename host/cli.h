@@ -3,6 +3,7 @@
 #pragma once
 
 #include "channel.h"
+#include "impairment_options.h"
 #include "progress.h"
 
 #include <string>
@@ -25,6 +26,8 @@ struct Options {
     std::string channel_file; // empty: the embedded line
     ResponseKind channel_kind = ResponseKind::Impulse;
     LineParameters line;
+
+    ImpairmentOptions impairments; // jitter, noise, target ratio and seed
 
     double settle_tolerance = 0.125; // UI
     bool statistical_only = false;

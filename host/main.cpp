@@ -10,9 +10,11 @@
 #include "parameter_string.h"
 #include "plots.h"
 #include "progress.h"
+#include "stat_eye_flow.h"
 #include "report.h"
 #include "statistical.h"
 #include "time_domain.h"
+#include "time_domain_impairments.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -121,7 +123,13 @@ void prepare_output_folder(const std::string &dir)
     std::remove(probe.c_str());
 }
 
-void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run)
+Impairments impairments_of(const Options &o, const Side &tx, const Side &rx)
+{
+    return link_impairments(o.impairments, tx.present() ? &tx.ami : nullptr, rx.present() ? &rx.ami : nullptr);
+}
+
+void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, const Impairments &impairments,
+                      RunRecord &run)
 {
     const FlowModel tx_flow{tx.instance.get(), tx.record.parameters.text,
                             !tx.present() || tx.ami.init_returns_impulse()};
@@ -131,6 +139,8 @@ void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
         run_statistical(channel.impulse, o.sample_interval(), o.bit_time(), o.samples_per_bit, tx_flow, rx_flow);
     tx.record.init = run.statistical.tx_init;
     rx.record.init = run.statistical.rx_init;
+    run.ber = analyse_ber(run.statistical.stages.back(), impairments, o.bit_time(), o.sample_interval(),
+                          o.samples_per_bit, o.impairments.target_ber);
 }
 
 std::vector<double> discrete(std::vector<double> impulse, double sample_interval)
@@ -174,6 +184,7 @@ void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
     settings.samples_per_bit = o.samples_per_bit;
     settings.block_size = o.block_size;
     settings.fft_size = static_cast<size_t>(o.fft_size);
+    settings.tx_jitter = stimulus_jitter(run.ber->impairments, o.bit_time(), o.impairments.seed);
 
     const StageResponse &last = run.statistical.stages.back();
     AnalysisSettings analysis;
@@ -186,6 +197,7 @@ void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
     analysis.max_latency = run.statistical.row_size / o.samples_per_bit + 16;
     analysis.ideal_position = last.metrics.sampling_position;
     analysis.reference = true;
+    analysis.decision = decision_impairments(run.ber->impairments, o.bit_time(), o.impairments.seed);
 
     Progress progress(o.progress);
     const TimeDomainRun wave = run_time_domain(settings, link, analysis, progress);
@@ -201,7 +213,7 @@ void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
             eye_at_phase(last.pulse, last.metrics, run.waveform.clock.final_phase, o.samples_per_bit);
 }
 
-void write_results(const Options &o, const RunRecord &run)
+void write_results(const Options &o, const std::string &stat_eye_script, const RunRecord &run)
 {
     write_report(run, o.out_dir);
     print_summary(run, std::cout);
@@ -209,7 +221,10 @@ void write_results(const Options &o, const RunRecord &run)
     std::cout.flush();
     if (!o.plots)
         return;
-    const std::vector<std::string> pictures = draw_plots(o.python, o.plot_script, o.out_dir);
+    std::vector<std::string> pictures = draw_plots(o.python, o.plot_script, o.out_dir);
+    if (run.ber)
+        for (const std::string &p : draw_stat_eye_plots(o.python, stat_eye_script, o.out_dir))
+            pictures.push_back(p);
     std::cout << "Pictures:";
     for (const std::string &p : pictures)
         std::cout << ' ' << p;
@@ -228,6 +243,7 @@ int run(int argc, char **argv)
     Side tx, rx;
     prepare(tx, "Tx", o.tx_model, o.tx_ami, o.tx_overrides);
     prepare(rx, "Rx", o.rx_model, o.rx_ami, o.rx_overrides);
+    const Impairments impairments = impairments_of(o, tx, rx);
     const Channel channel = make_channel(o);
     run.channel_source = channel.source;
     run.channel_description = channel.description;
@@ -237,16 +253,17 @@ int run(int argc, char **argv)
     prepare_output_folder(o.out_dir);
     if (o.plots && o.plot_script.empty())
         o.plot_script = default_plot_script();
+    const std::string stat_eye_script = o.plots ? script_beside_executable("plot_stat_eye.py") : "";
 
     load(tx);
     load(rx);
-    statistical_flow(o, tx, rx, channel, run);
+    statistical_flow(o, tx, rx, channel, impairments, run);
     if (!o.statistical_only)
         time_domain_flow(o, tx, rx, channel, run);
     run.tx = tx.record;
     run.rx = rx.record;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    write_results(o, run);
+    write_results(o, stat_eye_script, run);
     return 0;
 }
 
