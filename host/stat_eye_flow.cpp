@@ -16,6 +16,8 @@ BerAnalysis analyse_ber(const StageResponse &after_rx, const Impairments &impair
     input.pulse = after_rx.pulse;
     input.samples_per_bit = samples_per_bit;
     input.sample_interval = sample_interval;
+    // Phase 0 where the host's own clock samples: the worst-case eye's middle.
+    input.phase_origin = after_rx.metrics.sampling_position;
     apply_impairments(input, impairments, bit_time);
     input.target_ber = target_ber;
     const auto started = std::chrono::steady_clock::now();
@@ -64,7 +66,7 @@ void print_ber(const BerAnalysis &analysis, double bit_time, std::ostream &out)
     else
         std::snprintf(line, sizeof line, "  eye closed at this ratio\n");
     out << line;
-    std::snprintf(line, sizeof line, "  BER at the sampling point (%.3f UI from the main cursor): %.3g\n",
+    std::snprintf(line, sizeof line, "  BER at the sampling point (%+.3f UI from the ideal clock's): %.3g\n",
                   r.sampling_phase, r.ber_at_sampling_point);
     out << line;
 }

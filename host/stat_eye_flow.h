@@ -19,7 +19,8 @@ struct BerAnalysis {
     double seconds = 0.0; // wall time of the analysis
 };
 
-// The eye of `after_rx` (the statistical flow's last stage).
+// The eye of `after_rx` (the statistical flow's last stage), its phase 0
+// where the host's ideal clock samples.
 BerAnalysis analyse_ber(const StageResponse &after_rx, const Impairments &impairments, double bit_time,
                         double sample_interval, int samples_per_bit, double target_ber);
 
