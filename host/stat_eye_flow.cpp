@@ -29,7 +29,7 @@ BerAnalysis analyse_ber(const StageResponse &after_rx, const Impairments &impair
 void add_ber_json(nlohmann::ordered_json &report, const BerAnalysis &analysis, double bit_time)
 {
     report["statistical_eye"] = stat_eye_json(analysis.eye);
-    report["statistical_eye"]["analysis_seconds"] = analysis.seconds;
+    report["timing"]["statistical_eye_seconds"] = analysis.seconds;
     report["impairments"] = impairments_json(analysis.impairments, bit_time);
 }
 

@@ -24,7 +24,8 @@ struct BerAnalysis {
 BerAnalysis analyse_ber(const StageResponse &after_rx, const Impairments &impairments, double bit_time,
                         double sample_interval, int samples_per_bit, double target_ber);
 
-// Adds "statistical_eye" and "impairments" to the report.
+// Adds "statistical_eye" and "impairments" to the report, and the
+// analysis's time to its "timing".
 void add_ber_json(nlohmann::ordered_json &report, const BerAnalysis &analysis, double bit_time);
 
 // The summary's lines: the impairments applied, eye height and width at the

@@ -136,7 +136,7 @@ TEST(HostRun, FiguresDoNotDependOnTheBlockSizesAndEqualTheWholeWaveformRun)
     EXPECT_EQ(report_of(whole)["time_domain"]["getwave_calls"]["rx"], 1);
     for (nlohmann::json *j : {&a, &b})
         (*j)["time_domain"].erase("getwave_calls");
-    for (const char *section : {"statistical", "time_domain", "comparison"})
+    for (const char *section : {"statistical", "statistical_eye", "time_domain", "comparison"})
         EXPECT_EQ(a[section], b[section]) << section;
     EXPECT_GT(a["time_domain"]["clock"]["clocks"].get<long>(), 11000);
     // Other FFT segments round differently, below the printed digits.
