@@ -42,7 +42,8 @@ std::string impairment_text(const ImpairmentValue &v, double bit_time)
         std::snprintf(text, sizeof text, "%s %.4g UI (%.4g s)", v.name.c_str(), v.time.ui(bit_time),
                       v.time.seconds(bit_time));
     else
-        std::snprintf(text, sizeof text, "%s %.4g", v.name.c_str(), v.number);
+        std::snprintf(text, sizeof text, "%s %.4g %s", v.name.c_str(), v.number,
+                      v.name.ends_with("_Frequency") ? "Hz" : "V");
     return text;
 }
 
