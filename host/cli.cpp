@@ -136,6 +136,8 @@ int parse_command_line(int argc, char **argv, Options &o)
         ->group("Channel");
     add_channel_options(app, o.channels);
 
+    add_impairment_options(app, o.impairments);
+
     app.add_option("--settle-tolerance", o.settle_tolerance,
                    "UI: the clock has settled once its phase stays in a band this wide for 256 bits")
         ->check(number_in(0.001, 0.5))

@@ -4,6 +4,7 @@
 
 #include "channel.h"
 #include "channel_options.h"
+#include "impairment_options.h"
 #include "progress.h"
 
 #include <string>
@@ -27,6 +28,8 @@ struct Options {
     ResponseKind channel_kind = ResponseKind::Impulse;
     LineParameters line;
     ChannelOptions channels; // Touchstone choices and crosstalk
+
+    ImpairmentOptions impairments; // jitter, noise, target ratio and seed
 
     double settle_tolerance = 0.125; // UI
     bool statistical_only = false;

@@ -12,10 +12,12 @@
 #include "parameter_string.h"
 #include "plots.h"
 #include "progress.h"
+#include "stat_eye_flow.h"
 #include "report.h"
 #include "statistical.h"
 #include "subcommands.h"
 #include "time_domain.h"
+#include "time_domain_impairments.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -118,8 +120,13 @@ void prepare_output_folder(const std::string &dir)
     std::remove(probe.c_str());
 }
 
-void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run,
-                      const std::vector<Aggressor> &aggressors = {})
+Impairments impairments_of(const Options &o, const Side &tx, const Side &rx)
+{
+    return link_impairments(o.impairments, tx.present() ? &tx.ami : nullptr, rx.present() ? &rx.ami : nullptr);
+}
+
+void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, const Impairments &impairments,
+                      RunRecord &run, const std::vector<Aggressor> &aggressors = {})
 {
     const FlowModel tx_flow{tx.instance.get(), tx.record.parameters.text,
                             !tx.present() || tx.ami.init_returns_impulse()};
@@ -136,6 +143,8 @@ void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
                                       rx_flow, aggressor_impulses, aggressor_tx);
     tx.record.init = run.statistical.tx_init;
     rx.record.init = run.statistical.rx_init;
+    run.ber = analyse_ber(run.statistical.stages.back(), run.statistical.aggressors, impairments, o.bit_time(),
+                          o.sample_interval(), o.samples_per_bit, o.impairments.target_ber);
 }
 
 std::vector<double> discrete(std::vector<double> impulse, double sample_interval)
@@ -195,6 +204,7 @@ void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
     settings.samples_per_bit = o.samples_per_bit;
     settings.block_size = o.block_size;
     settings.fft_size = static_cast<size_t>(o.fft_size);
+    settings.tx_jitter = stimulus_jitter(run.ber->impairments, o.bit_time(), o.impairments.seed);
 
     const StageResponse &last = run.statistical.stages.back();
     AnalysisSettings analysis;
@@ -207,6 +217,7 @@ void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
     analysis.max_latency = run.statistical.row_size / o.samples_per_bit + 16;
     analysis.ideal_position = last.metrics.sampling_position;
     analysis.reference = true;
+    analysis.decision = decision_impairments(run.ber->impairments, o.bit_time(), o.impairments.seed);
 
     Progress progress(o.progress);
     const TimeDomainRun wave = run_time_domain(settings, link, analysis, progress);
@@ -236,7 +247,8 @@ void reload(Side &side, size_t aggressors)
 
 // With crosstalk: the time-domain run without it first (for the eye it
 // leaves), then both flows with it on fresh model instances.
-void crosstalk_flows(const Options &o, Side &tx, Side &rx, const LinkChannels &channels, RunRecord &run)
+void crosstalk_flows(const Options &o, Side &tx, Side &rx, const LinkChannels &channels, const Impairments &impairments,
+                     RunRecord &run)
 {
     CrosstalkRecord record;
     for (const Aggressor &a : channels.aggressors) {
@@ -244,21 +256,21 @@ void crosstalk_flows(const Options &o, Side &tx, Side &rx, const LinkChannels &c
         record.notes.push_back(a.notes);
     }
     if (!o.statistical_only) {
-        statistical_flow(o, tx, rx, channels.through, run);
+        statistical_flow(o, tx, rx, channels.through, impairments, run);
         time_domain_flow(o, tx, rx, channels.through, run);
         record.time_domain = true;
         record.eye_without = run.waveform.eye;
         reload(rx, 0);
     }
     reload(tx, channels.aggressors.size());
-    statistical_flow(o, tx, rx, channels.through, run, channels.aggressors);
+    statistical_flow(o, tx, rx, channels.through, impairments, run, channels.aggressors);
     record.figures = crosstalk_figures(run.statistical, o.samples_per_bit, o.sample_interval());
     if (!o.statistical_only)
         time_domain_flow(o, tx, rx, channels.through, run, channels.aggressors);
     run.crosstalk = record;
 }
 
-void write_results(const Options &o, const RunRecord &run)
+void write_results(const Options &o, const std::string &stat_eye_script, const RunRecord &run)
 {
     write_report(run, o.out_dir);
     print_summary(run, std::cout);
@@ -266,7 +278,10 @@ void write_results(const Options &o, const RunRecord &run)
     std::cout.flush();
     if (!o.plots)
         return;
-    const std::vector<std::string> pictures = draw_plots(o.python, o.plot_script, o.out_dir);
+    std::vector<std::string> pictures = draw_plots(o.python, o.plot_script, o.out_dir);
+    if (run.ber)
+        for (const std::string &p : draw_stat_eye_plots(o.python, stat_eye_script, o.out_dir))
+            pictures.push_back(p);
     std::cout << "Pictures:";
     for (const std::string &p : pictures)
         std::cout << ' ' << p;
@@ -287,6 +302,7 @@ int run(int argc, char **argv)
     Side tx, rx;
     prepare(tx, "Tx", o.tx_model, o.tx_ami, o.tx_overrides);
     prepare(rx, "Rx", o.rx_model, o.rx_ami, o.rx_overrides);
+    const Impairments impairments = impairments_of(o, tx, rx);
     const LinkChannels channels = make_link_channels(o);
     const Channel &channel = channels.through;
     run.channel_notes = channels.notes;
@@ -298,20 +314,21 @@ int run(int argc, char **argv)
     prepare_output_folder(o.out_dir);
     if (o.plots && o.plot_script.empty())
         o.plot_script = default_plot_script();
+    const std::string stat_eye_script = o.plots ? script_beside_executable("plot_stat_eye.py") : "";
 
     load(tx);
     load(rx);
     if (channels.aggressors.empty()) {
-        statistical_flow(o, tx, rx, channel, run);
+        statistical_flow(o, tx, rx, channel, impairments, run);
         if (!o.statistical_only)
             time_domain_flow(o, tx, rx, channel, run);
     } else {
-        crosstalk_flows(o, tx, rx, channels, run);
+        crosstalk_flows(o, tx, rx, channels, impairments, run);
     }
     run.tx = tx.record;
     run.rx = rx.record;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    write_results(o, run);
+    write_results(o, stat_eye_script, run);
     return 0;
 }
 

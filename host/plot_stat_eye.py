@@ -52,7 +52,7 @@ def draw_eye(eye, path):
     status = (f"height {eye['height'] * 1e3:.2f} mV, width {eye['width_ui']:.3f} UI"
               if eye["open"] else "closed")
     ax.set_title(f"Statistical eye: at BER {eye['target_ber']:.0e} {status}")
-    ax.set_xlabel("sampling phase from the main cursor (UI)")
+    ax.set_xlabel("sampling phase (UI)")
     ax.set_ylabel("decision threshold (mV)")
     ax.legend(title="contours", loc="upper right", fontsize="small")
     fig.tight_layout()
@@ -65,7 +65,7 @@ def draw_bathtubs(eye, path):
     fig, (left, right) = plt.subplots(1, 2, figsize=(11, 4.5))
     h = eye["horizontal_bathtub"]
     left.plot(h["phase_ui"], h["log10_ber"], color="tab:blue")
-    left.set_xlabel("sampling phase from the main cursor (UI)")
+    left.set_xlabel("sampling phase (UI)")
     left.set_title("horizontal bathtub (threshold 0 V)")
     v = eye["vertical_bathtub"]
     right.plot(np.array(v["threshold"]) * 1e3, v["log10_ber"], color="tab:red")

@@ -18,8 +18,6 @@ namespace ami_host {
 
 namespace {
 
-const char *const kPictures[] = {"eye.png", "responses.png", "clock.png"};
-
 bool non_empty_file(const std::string &path)
 {
     struct stat info {};
@@ -28,7 +26,7 @@ bool non_empty_file(const std::string &path)
 
 } // namespace
 
-std::string default_plot_script()
+std::string script_beside_executable(const std::string &name)
 {
     std::error_code failed;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failed);
@@ -36,28 +34,27 @@ std::string default_plot_script()
         throw Error("cannot find the plotting script: where this program lies is unknown (" + failed.message() +
                     "); give it with --plot-script, or use --no-plots");
     const std::filesystem::path here = self.parent_path();
-    const std::filesystem::path candidates[] = {here / "plot_results.py",
-                                                here.parent_path() / "share" / "ami_host" / "plot_results.py"};
+    const std::filesystem::path candidates[] = {here / name, here.parent_path() / "share" / "ami_host" / name};
     for (const std::filesystem::path &candidate : candidates)
         if (non_empty_file(candidate.string()))
             return candidate.string();
-    throw Error("cannot find the plotting script plot_results.py in '" + candidates[0].parent_path().string() +
+    throw Error("cannot find the plotting script " + name + " in '" + candidates[0].parent_path().string() +
                 "' or '" + candidates[1].parent_path().string() + "'; give it with --plot-script, or use --no-plots");
 }
 
-std::vector<std::string> draw_plots(const std::string &python, const std::string &script_option,
-                                    const std::string &dir)
+std::string default_plot_script() { return script_beside_executable("plot_results.py"); }
+
+namespace {
+
+// Runs `arguments` (the interpreter first) and returns those of `pictures`
+// in `dir` that it wrote, after removing any left from an earlier run.
+std::vector<std::string> run_plotting(std::vector<std::string> arguments, const std::vector<std::string> &pictures,
+                                      const std::string &dir)
 {
-    std::string interpreter = python;
-    if (interpreter.empty())
-        interpreter = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
-    const std::string script = script_option.empty() ? default_plot_script() : script_option;
-    if (!non_empty_file(script))
-        throw Error("the plotting script '" + script + "' is missing");
+    const std::string interpreter = arguments[0], script = arguments[1];
     // Pictures of an earlier run must not pass for this run's.
-    for (const char *name : kPictures)
+    for (const std::string &name : pictures)
         unlink((dir + "/" + name).c_str());
-    std::vector<std::string> arguments = {interpreter, script, dir};
     std::vector<char *> argv;
     for (std::string &a : arguments)
         argv.push_back(a.data());
@@ -75,7 +72,7 @@ std::vector<std::string> draw_plots(const std::string &python, const std::string
         throw Error("the plotting script failed (" + interpreter + " " + script +
                     "); it needs Python 3 with matplotlib and numpy (Debian: python3-matplotlib)");
     std::vector<std::string> written;
-    for (const char *name : kPictures) {
+    for (const std::string &name : pictures) {
         const std::string path = dir + "/" + name;
         if (non_empty_file(path))
             written.push_back(path);
@@ -83,6 +80,31 @@ std::vector<std::string> draw_plots(const std::string &python, const std::string
     if (written.empty())
         throw Error("the plotting script wrote no picture into '" + dir + "'");
     return written;
+}
+
+std::string interpreter_or_default(const std::string &python)
+{
+    if (!python.empty())
+        return python;
+    return access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+}
+
+} // namespace
+
+std::vector<std::string> draw_plots(const std::string &python, const std::string &script_option,
+                                    const std::string &dir)
+{
+    const std::string script = script_option.empty() ? default_plot_script() : script_option;
+    if (!non_empty_file(script))
+        throw Error("the plotting script '" + script + "' is missing");
+    return run_plotting({interpreter_or_default(python), script, dir}, {"eye.png", "responses.png", "clock.png"}, dir);
+}
+
+std::vector<std::string> draw_stat_eye_plots(const std::string &python, const std::string &script,
+                                             const std::string &dir)
+{
+    return run_plotting({interpreter_or_default(python), script, dir + "/report.json", dir},
+                        {"stat_eye.png", "bathtubs.png"}, dir);
 }
 
 } // namespace ami_host

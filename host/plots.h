@@ -11,10 +11,18 @@ namespace ami_host {
 // Throws Error, naming both places, when neither holds it.
 std::string default_plot_script();
 
+// A plotting script `name` found as default_plot_script() finds its own.
+std::string script_beside_executable(const std::string &name);
+
 // Runs `python` (empty: /usr/bin/python3 when present, else python3 on the
 // path) on `script` (empty: the default one) with `dir`, where report.json and waveforms.json are;
 // returns the PNG files it wrote. Throws Error when the script cannot be
 // started, fails, or leaves a picture missing or empty.
 std::vector<std::string> draw_plots(const std::string &python, const std::string &script, const std::string &dir);
+
+// Draws the statistical eye and its bathtubs from <dir>/report.json with
+// `script` (plot_stat_eye.py) into `dir`.
+std::vector<std::string> draw_stat_eye_plots(const std::string &python, const std::string &script,
+                                             const std::string &dir);
 
 } // namespace ami_host

@@ -404,6 +404,8 @@ void write_report(const RunRecord &run, const std::string &dir)
                 {"time_domain", time_domain_json(run)},
                 {"comparison", comparison_json(run)},
                 {"timing", {{"seconds", run.seconds}}}};
+    if (run.ber)
+        add_ber_json(report, *run.ber, run.bit_time);
     write_json(report, dir + "/report.json");
     write_json(waveforms_json(run), dir + "/waveforms.json");
 }
@@ -437,6 +439,8 @@ void print_summary(const RunRecord &run, std::ostream &out)
                       m.eye_width / run.bit_time, m.eye_height > 0.0 ? "open" : "closed");
         out << line;
     }
+    if (run.ber)
+        print_ber(*run.ber, run.bit_time, out);
 
     if (!run.time_domain) {
         print_crosstalk(run, out);

@@ -8,6 +8,7 @@
 #include "waveform_analysis.h"
 #include "model_loader.h"
 #include "parameter_string.h"
+#include "stat_eye_flow.h"
 #include "statistical.h"
 
 #include <iosfwd>
@@ -54,6 +55,9 @@ struct RunRecord {
     // The statistical eye (after the last model) sampled at the recovered
     // clock's final phase, for comparison with the time-domain eye.
     std::optional<double> statistical_eye_at_clock;
+
+    // The statistical eye with the link's jitter and noise.
+    std::optional<BerAnalysis> ber;
 
     double seconds = 0.0; // wall time of the run
 };

@@ -39,6 +39,12 @@ size_t main_cursor_index(const std::vector<double> &pulse)
     return best;
 }
 
+// The fractional sample of phase 0.
+double phase_origin(const StatEyeInput &in)
+{
+    return in.phase_origin >= 0.0 ? in.phase_origin : static_cast<double>(main_cursor_index(in.pulse));
+}
+
 // What the bits contribute when bit 0 is sampled at fractional sample `x`.
 struct Cursors {
     double main = 0.0;               // volts, of bit 0, with the polarity that makes the phase-0 cursor positive
@@ -320,13 +326,13 @@ Workspace prepare(const StatEyeInput &in)
     const long reach = w.weights.reach;
     const size_t cursor = main_cursor_index(in.pulse);
     const double polarity = in.pulse[cursor] < 0.0 ? -1.0 : 1.0;
+    const double origin = phase_origin(in);
     const double samples_per_phase = static_cast<double>(in.samples_per_bit) / in.phases_per_ui;
 
     std::vector<Cursors> cursors;
     double highest = 0.0;
     for (long i = -half - reach; i <= half + reach; ++i) {
-        cursors.push_back(cursors_at(in, static_cast<double>(cursor) + static_cast<double>(i) * samples_per_phase,
-                                     polarity));
+        cursors.push_back(cursors_at(in, origin + static_cast<double>(i) * samples_per_phase, polarity));
         double level = 0.5 * std::fabs(cursors.back().main);
         for (double v : cursors.back().interfering)
             level += 0.5 * v;
@@ -428,7 +434,7 @@ StatEyeResult analyse_stat_eye(const StatEyeInput &in)
     StatEyeResult r;
     r.bit_time = in.samples_per_bit * in.sample_interval;
     const size_t cursor = main_cursor_index(in.pulse);
-    r.cursor_time = static_cast<double>(cursor) * in.sample_interval;
+    r.cursor_time = phase_origin(in) * in.sample_interval;
     r.main_cursor = in.pulse[cursor];
     r.target_ber = in.target_ber;
     for (long j = -half; j <= half; ++j)

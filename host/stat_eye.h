@@ -21,7 +21,11 @@ struct StatEyeInput {
     JitterDensity jitter;        // UI, of the sampling instant relative to the data
     double noise = 0.0;          // volts, Gaussian standard deviation at the decision point
     double sensitivity = 0.0;    // volts: a sample this close to the threshold is an error
-    double sampling_offset = 0.0; // UI: where the recovered clock samples, relative to the main cursor
+    double sampling_offset = 0.0; // UI: where the recovered clock samples, relative to phase 0
+    // The pulse response's fractional sample at phase 0; negative: its main
+    // cursor. A host that samples elsewhere (the middle of the worst-case
+    // eye) centres the grid there, so that the whole eye lies on it.
+    double phase_origin = -1.0;
 
     double target_ber = 1e-12;
     int phases_per_ui = 64;   // even
@@ -42,9 +46,9 @@ struct EyeContour {
 
 struct StatEyeResult {
     double bit_time = 0.0;
-    double cursor_time = 0.0;  // seconds: the main cursor in the pulse response, phase 0
+    double cursor_time = 0.0;  // seconds: phase 0 in the pulse response (the main cursor unless placed)
     double main_cursor = 0.0;  // volts, signed
-    std::vector<double> phase;     // UI from the main cursor, -0.5 .. 0.5, phases_per_ui + 1 of them
+    std::vector<double> phase;     // UI from phase 0, -0.5 .. 0.5, phases_per_ui + 1 of them
     std::vector<double> threshold; // volts, symmetric about 0, voltage_bins + 1 of them
     std::vector<double> ber;       // phase-major: ber[p * threshold.size() + t]
 

@@ -125,6 +125,57 @@ private:
 
 constexpr size_t kStimulusBits = 256; // bits generated at a time
 
+// The NRZ stimulus, levels -0.5 and +0.5 V, in pieces of whole bits: on the
+// sample grid, or with the transmitter's jitter moving its transitions. A
+// jittered piece needs the bit after it, so the source runs a bit ahead.
+class Stimulus {
+public:
+    Stimulus(const TimeDomainSettings &settings, double sample_interval)
+        : prbs_(settings.prbs_order), per_bit_(static_cast<size_t>(settings.samples_per_bit)), dt_(sample_interval),
+          jitter_(settings.tx_jitter)
+    {
+        if (jitter_)
+            window_.push_back(prbs_.next());
+    }
+
+    // The next `count` bits into `bits`, and their samples into `samples`.
+    void next(size_t count, bool last, std::vector<uint8_t> &bits, std::vector<double> &samples)
+    {
+        bits.resize(count);
+        samples.clear();
+        if (!jitter_) {
+            for (uint8_t &bit : bits)
+                bit = prbs_.next();
+            for (uint8_t bit : bits)
+                samples.insert(samples.end(), per_bit_, bit ? 0.5 : -0.5);
+            done_ += static_cast<int64_t>(count);
+            return;
+        }
+        // window_ holds the bit before this piece (none at the start) and its first bit.
+        for (size_t i = 1; i < count; ++i)
+            window_.push_back(prbs_.next());
+        if (!last)
+            window_.push_back(prbs_.next());
+        const int64_t first_bit = done_ == 0 ? 0 : done_ - 1;
+        const size_t skip = done_ == 0 ? 0 : 1;
+        std::copy(window_.begin() + static_cast<std::ptrdiff_t>(skip),
+                  window_.begin() + static_cast<std::ptrdiff_t>(skip + count), bits.begin());
+        samples = jittered_nrz(*jitter_, window_, first_bit, dt_ * static_cast<double>(per_bit_), dt_,
+                               done_ * static_cast<int64_t>(per_bit_), count * per_bit_);
+        done_ += static_cast<int64_t>(count);
+        // Keep the piece's last bit and the next one's first.
+        window_.erase(window_.begin(), window_.end() - std::min<std::ptrdiff_t>(2, static_cast<std::ptrdiff_t>(window_.size())));
+    }
+
+private:
+    PrbsSource prbs_;
+    size_t per_bit_;
+    double dt_;
+    std::optional<EdgeJitter> jitter_;
+    std::vector<uint8_t> window_;
+    int64_t done_ = 0;
+};
+
 } // namespace
 
 TimeDomainRun run_time_domain(const TimeDomainSettings &settings, const TimeDomainLink &link,
@@ -173,20 +224,14 @@ TimeDomainRun run_time_domain(const TimeDomainSettings &settings, const TimeDoma
         reference = std::make_unique<ConvolutionStage>(link.reference, settings.fft_size, reference_input);
 
     progress.start("time-domain run");
-    PrbsSource prbs(settings.prbs_order);
-    const size_t per_bit = static_cast<size_t>(settings.samples_per_bit);
+    Stimulus source(settings, analysis.sample_interval);
     std::vector<uint8_t> bits;
     std::vector<double> stimulus;
     for (long long done = 0; done < settings.bits;) {
         const size_t count = static_cast<size_t>(std::min<long long>(kStimulusBits, settings.bits - done));
-        bits.resize(count);
-        for (uint8_t &bit : bits)
-            bit = prbs.next();
+        source.next(count, done + static_cast<long long>(count) == settings.bits, bits, stimulus);
         for (WaveformAnalyser *a : running)
             a->sent(bits.data(), bits.size());
-        stimulus.clear();
-        for (uint8_t bit : bits)
-            stimulus.insert(stimulus.end(), per_bit, bit ? 0.5 : -0.5);
         if (reference)
             reference->push(stimulus.data(), stimulus.size());
         head->push(stimulus.data(), stimulus.size());

@@ -5,11 +5,13 @@
 
 #include "model_loader.h"
 #include "progress.h"
+#include "timing_jitter.h"
 #include "waveform_analysis.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,9 @@ struct TimeDomainSettings {
     int samples_per_bit = 0;
     long block_size = 0; // samples per AMI_GetWave call
     size_t fft_size = 0; // samples per FFT segment of the convolutions; 0: from the kernel
+    // The transmitter's jitter, which moves the stimulus's transitions
+    // (absent: transitions on the sample grid).
+    std::optional<EdgeJitter> tx_jitter;
 };
 
 // What runs in the pipeline: the models (null: no AMI_GetWave on that

@@ -102,6 +102,7 @@ struct Decision {
     double time; // sampling instant, seconds
     long long slot;
     bool one;
+    bool resolved;  // false: too close to the threshold, an error whatever was sent
     bool after_gap; // the clock before it was not counted
 };
 
@@ -116,6 +117,7 @@ struct WaveformAnalyser::State {
     ClockTracker clock;
     bool model_clock_seen = false;
     long long next_ideal = 0; // bit index of the next ideal sampling instant
+    long long clocks_taken = 0; // numbers the decisions' jitter and noise draws
 
     // Latency search.
     std::vector<Decision> judged;
@@ -206,7 +208,8 @@ struct WaveformAnalyser::State {
     void take_clock(double t)
     {
         const double phase = clock.add(t);
-        Decision d{t, std::llround(t / ui - phase), wave.at(t / dt) > 0.0, true};
+        const int level = decision_at(t);
+        Decision d{t, std::llround(t / ui - phase), level == 1, level >= 0, true};
         if (!clock.settled()) {
             if (counting_stretch) // lock lost: a new window starts here
                 provisional.clear();
@@ -224,6 +227,18 @@ struct WaveformAnalyser::State {
         }
         counting_stretch = true;
         accept(d);
+    }
+
+    // The decision on the clock at `t`: 1, 0 or -1 (unresolved). The sampling
+    // instant moves by the receiver's jitter, and noise joins the sample.
+    int decision_at(double t)
+    {
+        const DecisionImpairments &im = set.decision;
+        const long long n = clocks_taken++;
+        const EdgeJitter &jitter = set.ideal_clock ? im.ideal_clock_jitter : im.recovered_clock_jitter;
+        const double instant = t + edge_displacement(jitter, n, n % 2 == 0, t, ui);
+        const double sample = wave.at(instant / dt) + decision_noise(im.noise, im.noise_seed, n);
+        return decide(sample, 0.0, im.sensitivity);
     }
 
     // A decision of a settled stretch: judged for the latency first, then counted.
@@ -255,7 +270,7 @@ struct WaveformAnalyser::State {
             if (bit < 0)
                 continue;
             ++compared[latency];
-            matches[latency] += (bit == 1) == d.one;
+            matches[latency] += d.resolved && (bit == 1) == d.one;
         }
     }
 
@@ -316,7 +331,7 @@ struct WaveformAnalyser::State {
             return;
         const bool one = bit == 1;
         ++data.bits_counted;
-        data.bit_errors += d.one != one;
+        data.bit_errors += !d.resolved || d.one != one;
         ones = ones || one;
         zeros = zeros || !one;
         add_to_eye(d.time, one);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "clock_tracker.h"
+#include "timing_jitter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,18 @@
 #include <vector>
 
 namespace ami_host {
+
+// What the receiver adds at its decisions: its sampling instants move about
+// the clock, noise joins the sample, and a sample within `sensitivity` of the
+// threshold is not resolved (an error). All zero: decisions on the waveform
+// as it is.
+struct DecisionImpairments {
+    EdgeJitter recovered_clock_jitter; // about the model's clock times
+    EdgeJitter ideal_clock_jitter;     // about the host's ideal clock
+    double noise = 0.0;                // volts, Gaussian standard deviation
+    double sensitivity = 0.0;          // volts
+    uint64_t noise_seed = 0;
+};
 
 struct AnalysisSettings {
     double sample_interval = 0.0;
@@ -29,6 +42,7 @@ struct AnalysisSettings {
     // response superposed over the bits sent, for the eye a linear receiver
     // with that response would show at the same sampling instants.
     bool reference = false;
+    DecisionImpairments decision;
 };
 
 struct DataResult {

@@ -136,7 +136,7 @@ TEST(HostRun, FiguresDoNotDependOnTheBlockSizesAndEqualTheWholeWaveformRun)
     EXPECT_EQ(report_of(whole)["time_domain"]["getwave_calls"]["rx"], 1);
     for (nlohmann::json *j : {&a, &b})
         (*j)["time_domain"].erase("getwave_calls");
-    for (const char *section : {"statistical", "time_domain", "comparison"})
+    for (const char *section : {"statistical", "statistical_eye", "time_domain", "comparison"})
         EXPECT_EQ(a[section], b[section]) << section;
     EXPECT_GT(a["time_domain"]["clock"]["clocks"].get<long>(), 11000);
     // Other FFT segments round differently, below the printed digits.
@@ -170,6 +170,30 @@ TEST(HostRun, FiguresAgreeWithTheRecordedOnesOnEveryWidth)
     for (const char *key : {"latency_bits", "bits_counted", "bit_errors", "eye_height", "eye_width_ui"})
         add(key, td[key]);
     EXPECT_EQ(figures, slurp(EXPECTED_FIGURES)) << "figures of this run:\n" << figures;
+}
+
+TEST(HostRun, DeclaredJitterAndNoiseAreOverriddenByOptionsAndGiveTheStatisticalEye)
+{
+    std::string ami = slurp(PASSTHROUGH_AMI);
+    ami.replace(ami.find("    (Ignore_Bits"), 0,
+                "    (Rx_Noise (Usage Info) (Type Float) (Value 0.02))\n"
+                "    (Rx_Rj (Usage Info) (Type UI) (Value 0.01))\n");
+    const std::string declaring = temp_path("declaring.ami");
+    std::ofstream(declaring) << ami;
+    const Result r = run_host("impaired", {"--rx-model", PASSTHROUGH_MODEL, "--rx-ami", declaring, "--rx-rj",
+                                           "0.02UI", "--line-length", "0.15", "--bits", "3000", "--target-ber", "1e-9"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const nlohmann::json report = report_of(r);
+    EXPECT_EQ(report["impairments"]["Rx_Noise"], 0.02);
+    EXPECT_NEAR(report["impairments"]["Rx_Rj"]["ui"].get<double>(), 0.02, 1e-15);
+    const nlohmann::json &eye = report["statistical_eye"];
+    EXPECT_EQ(eye["target_ber"], 1e-9);
+    EXPECT_TRUE(eye["open"]);
+    // Noise takes its share off the worst-case opening.
+    EXPECT_LT(eye["height"].get<double>(), report["statistical"]["stages"][2]["eye_height"].get<double>());
+    EXPECT_NE(r.out.find("Statistical eye at BER 1e-09"), std::string::npos) << r.out;
+    for (const char *picture : {"stat_eye.png", "bathtubs.png"})
+        EXPECT_GT(file_size(r.dir + "/" + picture), 10000) << picture;
 }
 
 std::string write_text(const std::string &name, const std::string &text)
@@ -260,7 +284,7 @@ TEST(HostRun, ACopiedHostFindsItsPlottingScriptWhereItIsInstalled)
     EXPECT_NE(std::string(text, got).find("cannot find the plotting script plot_results.py in '" + prefix + "/bin'"),
               std::string::npos)
         << text;
-    const std::string install = "cp '" + std::string(PLOT_SCRIPT) + "' '" + prefix +
+    const std::string install = "cp '" + std::string(PLOT_SCRIPT) + "' '" + STAT_EYE_PLOT_SCRIPT + "' '" + prefix +
                                 "/share/ami_host/' && " + run + " >/dev/null";
     EXPECT_EQ(std::system(install.c_str()), 0);
     EXPECT_GT(file_size(prefix + "/out/responses.png"), 10000);
@@ -302,6 +326,10 @@ TEST(HostRun, BadInputIsRefusedWithAClearMessageAndNoCrash)
         {{"--channel", "."}, "'.': it is a directory"},
         {{"--out", "/proc"}, "cannot write into the output folder '/proc'"},
         {{"--prbs", "8"}, "--prbs"},
+        {{"--tx-rj", "nan"}, "--tx-rj"},
+        {{"--rx-noise", "inf"}, "--rx-noise"},
+        {{"--rx-dj", "-0.1UI"}, "--rx-dj"},
+        {{"--target-ber", "nan"}, "--target-ber: 'nan' is not a finite ratio"},
     };
     for (const auto &c : cases) {
         std::string shown;

@@ -364,4 +364,19 @@ TEST(TimingJitter, DecisionsWithinTheSensitivityAreUnresolved)
     EXPECT_NE(decision_noise(0.1, 1, 7), decision_noise(0.1, 1, 8));
 }
 
+TEST(StatEye, APlacedPhaseOriginGivesTheWorstCaseEyeThere)
+{
+    // Without noise or jitter the opening at phase 0 is the worst case at
+    // that instant, wherever it lies.
+    const int spb = 16;
+    const std::vector<double> pulse = lossy_pulse(spb);
+    for (double origin : {92.0, 98.5, 101.25}) {
+        StatEyeInput in = input_for(pulse, spb);
+        in.phase_origin = origin;
+        const StatEyeResult r = analyse_stat_eye(in);
+        EXPECT_NEAR(r.eye_height, opening_at(pulse, origin, spb, 1.0), 1e-9) << origin;
+        EXPECT_DOUBLE_EQ(r.cursor_time, origin * in.sample_interval);
+    }
+}
+
 } // namespace
