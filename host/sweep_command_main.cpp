@@ -25,6 +25,8 @@ constexpr const char *kSweepDescription =
     "statistical flow, and with --time-domain also the time-domain flow. Writes sweep.jsonl and\n"
     "sweep.csv to --out; ami_host merge joins shards' results into the table one run gives.\n"
     "Metrics: eye_height (V) and eye_width_ui (UI) of the worst-case eye of the statistical flow;\n"
+    "with --ber-eye ber_eye_height (V) and ber_eye_width_ui (UI) of the statistical eye at\n"
+    "--target-ber with the jitter and noise of the .ami files and options;\n"
     "with --time-domain td_eye_height, td_eye_width_ui and td_bit_errors of the time-domain run.\n"
     "Every other option is ami_host's own (see ami_host --help): the models (--tx-model,\n"
     "--rx-model, ...), fixed settings (--tx NAME=VALUE, --rx NAME=VALUE), the signal (--bit-rate,\n"
@@ -96,15 +98,18 @@ int parse_host_options(const std::vector<std::string> &rest, Options &options)
 // Reads the .ami files and the channels, and builds the first point's
 // parameter strings, so that a bad file, channel or setting is reported
 // before any worker starts.
-std::shared_ptr<const SweepSetup> make_setup(const Options &options, bool time_domain, const SweepRequest &request)
+std::shared_ptr<const SweepSetup> make_setup(const Options &options, bool time_domain, bool ber_eye,
+                                             const SweepRequest &request)
 {
     auto setup = std::make_shared<SweepSetup>();
     setup->options = options;
     setup->time_domain = time_domain;
+    setup->ber_eye = ber_eye;
     if (setup->tx_ami() != nullptr)
         setup->tx = read_ami_file(options.tx_ami);
     if (setup->rx_ami() != nullptr)
         setup->rx = read_ami_file(options.rx_ami);
+    setup->impairments = link_impairments(options.impairments, setup->tx_ami(), setup->rx_ami());
     for (const std::string &name : request.channels)
         setup->channels.push_back(sweep_channel(name, options));
     const SweepGrid grid = make_sweep_grid(request.sweeps, request.channels, setup->tx_ami(), setup->rx_ami());
@@ -124,6 +129,7 @@ int run_sweep_command(int argc, char **argv)
     app.allow_extras();
     SweepRequest request;
     bool time_domain = false;
+    bool ber_eye = false;
     Output output;
     output.out_dir = "ami_host_sweep";
     app.add_option("--sweep", request.sweeps,
@@ -144,6 +150,8 @@ int run_sweep_command(int argc, char **argv)
         ->check(CLI::Range(1, 1024))
         ->group("Sweep");
     app.add_flag("--time-domain", time_domain, "run the time-domain flow at every point too")->group("Sweep");
+    app.add_flag("--ber-eye", ber_eye, "analyse the statistical eye at --target-ber at every point too")
+        ->group("Sweep");
     app.add_option("--out", output.out_dir, "folder for sweep.jsonl, sweep.csv and the pictures")
         ->type_name("DIR")
         ->capture_default_str()
@@ -167,9 +175,9 @@ int run_sweep_command(int argc, char **argv)
     request.best = output.best;
 
     const auto started = std::chrono::steady_clock::now();
-    const std::shared_ptr<const SweepSetup> setup = make_setup(options, time_domain, request);
-    const SweepTable table = run_sweep(request, setup->tx_ami(), setup->rx_ami(), sweep_metrics(time_domain),
-                                       sweep_evaluator(setup), std::cout);
+    const std::shared_ptr<const SweepSetup> setup = make_setup(options, time_domain, ber_eye, request);
+    const SweepTable table = run_sweep(request, setup->tx_ami(), setup->rx_ami(),
+                                       sweep_metrics(time_domain, ber_eye), sweep_evaluator(setup), std::cout);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("Swept %zu of %ld points (shard %s) in %.1f s: %s, %s\n", table.points.size(),
                 table.grid.point_count(), table.shard.text().c_str(), seconds, results_path(output.out_dir).c_str(),

@@ -6,6 +6,7 @@
 #include "host_error.h"
 #include "model_loader.h"
 #include "parameter_string.h"
+#include "stat_eye_flow.h"
 #include "statistical.h"
 #include "time_domain.h"
 #include "touchstone_channel.h"
@@ -59,8 +60,13 @@ public:
             run_statistical(channel.impulse, o.sample_interval(), o.bit_time(), o.samples_per_bit, tx_flow, rx_flow);
         const PulseMetrics &worst = statistical.stages.back().metrics;
         std::vector<double> figures = {worst.eye_height, worst.eye_width / o.bit_time()};
-        // The statistical eye at the target bit-error ratio joins here (and
-        // its names in sweep_metrics) once the statistical flow reports it.
+        if (setup_->ber_eye) {
+            const BerAnalysis ber = analyse_ber(statistical.stages.back(), statistical.aggressors, setup_->impairments,
+                                                o.bit_time(), o.sample_interval(), o.samples_per_bit,
+                                                o.impairments.target_ber);
+            figures.push_back(ber.eye.eye_height);
+            figures.push_back(ber.eye.eye_width);
+        }
         if (setup_->time_domain) {
             const WaveformResult wave = time_domain(channel, statistical, tx.get(), rx.get());
             figures.push_back(wave.eye.valid ? wave.eye.height : NAN);
@@ -131,9 +137,11 @@ Channel sweep_channel(const std::string &name, const Options &o)
     return channel_from_file(name, o.channel_kind, o.sample_interval());
 }
 
-std::vector<std::string> sweep_metrics(bool time_domain)
+std::vector<std::string> sweep_metrics(bool time_domain, bool ber_eye)
 {
     std::vector<std::string> names = {"eye_height", "eye_width_ui"};
+    if (ber_eye)
+        names.insert(names.end(), {"ber_eye_height", "ber_eye_width_ui"});
     if (time_domain)
         names.insert(names.end(), {"td_eye_height", "td_eye_width_ui", "td_bit_errors"});
     return names;

@@ -6,6 +6,7 @@
 #include "ami_file.h"
 #include "channel.h"
 #include "cli.h"
+#include "jitter.h"
 #include "sweep_runner.h"
 
 #include <memory>
@@ -18,6 +19,8 @@ namespace ami_host {
 struct SweepSetup {
     Options options;               // models, fixed settings, signal and channel kind, as for a single run
     bool time_domain = false;      // run the time-domain flow too
+    bool ber_eye = false;          // analyse the statistical eye at the target ratio too
+    Impairments impairments;       // the jitter and noise that eye sees
     AmiFile tx, rx;                // read when that side has a model
     std::vector<Channel> channels; // in the grid's order
 
@@ -33,7 +36,7 @@ constexpr const char *kDefaultChannel = "default";
 Channel sweep_channel(const std::string &name, const Options &options);
 
 // The figures of merit of each point, in the evaluator's order.
-std::vector<std::string> sweep_metrics(bool time_domain);
+std::vector<std::string> sweep_metrics(bool time_domain, bool ber_eye);
 
 // The parameter string of one side ("tx" or "rx") at a point: the .ami
 // defaults, the fixed overrides, then the point's. Throws Error for settings

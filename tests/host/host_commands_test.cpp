@@ -155,6 +155,23 @@ TEST(SweepCommand, TimeDomainAddsTheMeasuredEye)
         EXPECT_TRUE(metrics.contains(name) && metrics[name].is_number()) << name << ": " << lines[1].dump();
 }
 
+TEST(SweepCommand, BerEyeEqualsTheSingleRunsStatisticalEye)
+{
+    const std::string dir = temp_path("ber_eye"), single = temp_path("ber_eye_single");
+    const std::vector<std::string> impairments = {"--rx-noise", "0.01", "--tx-rj", "0.01UI", "--target-ber", "1e-9"};
+    std::vector<std::string> sweep = {"sweep", "--sweep", "EQ_Config=2", "--ber-eye", "--jobs", "1", "--out", dir};
+    sweep.insert(sweep.end(), impairments.begin(), impairments.end());
+    const Result r = run_host(sweep);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::vector<std::string> run = {"--rx", "EQ_Config=2", "--statistical-only", "--no-plots", "--out", single};
+    run.insert(run.end(), impairments.begin(), impairments.end());
+    ASSERT_EQ(run_host(run).exit_code, 0);
+    const nlohmann::json report = nlohmann::json::parse(slurp(single + "/report.json"));
+    const nlohmann::json metrics = result_lines(dir).at(1)["metrics"];
+    EXPECT_EQ(metrics["ber_eye_height"].get<double>(), report["statistical_eye"]["height"].get<double>());
+    EXPECT_EQ(metrics["ber_eye_width_ui"].get<double>(), report["statistical_eye"]["width_ui"].get<double>());
+}
+
 TEST(SweepCommand, RefusesBadSettingsBeforeAnyPointRuns)
 {
     const Result twice = run_host({"sweep", "--sweep", "EQ_Config=0..2", "--rx", "EQ_Config=1", "--out",
