@@ -139,7 +139,8 @@ int parse_command_line(int argc, char **argv, Options &o)
     add_impairment_options(app, o.impairments);
 
     app.add_option("--settle-tolerance", o.settle_tolerance,
-                   "UI: the clock has settled once its phase stays in a band this wide for 256 bits")
+                   "UI: the clock has settled once its phase stays in a band this wide for 256 bits "
+                   "and ends them at most half the band from where it began")
         ->check(number_in(0.001, 0.5))
         ->capture_default_str()
         ->group("Analysis");

@@ -56,9 +56,9 @@ bool ClockTracker::detect_lock(double time, double phase)
         highs_.pop_back();
     lows_.emplace_back(k, phase);
     highs_.emplace_back(k, phase);
-    window_times_.push_back(time);
-    if (window_times_.size() > kLockWindow)
-        window_times_.pop_front();
+    window_.emplace_back(time, phase);
+    if (window_.size() > kLockWindow)
+        window_.pop_front();
     if (k + 1 < kLockWindow)
         return false;
     const size_t oldest = k + 1 - kLockWindow;
@@ -66,18 +66,23 @@ bool ClockTracker::detect_lock(double time, double phase)
         lows_.pop_front();
     while (highs_.front().first < oldest)
         highs_.pop_front();
-    if (highs_.front().second - lows_.front().second > tolerance_ + kRoundingGuard)
+    const double spread = highs_.front().second - lows_.front().second;
+    if (spread > tolerance_ + kRoundingGuard)
+        return false;
+    // A loop still pulling in moves one way through its band; a settled one
+    // dithers about its phase (or stands still) and ends near where it began.
+    if (std::fabs(phase - window_.front().second) > 0.5 * spread + kRoundingGuard)
         return false;
     locked_ = true;
     centre_ = 0.5 * (highs_.front().second + lows_.front().second);
     if (!r_.settled) {
         r_.settled = true;
         r_.settle_clock = oldest;
-        r_.settle_time = window_times_.front();
+        r_.settle_time = window_.front().first;
     }
     lows_.clear();
     highs_.clear();
-    window_times_.clear();
+    window_.clear();
     return true;
 }
 

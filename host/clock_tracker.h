@@ -39,11 +39,13 @@ public:
     static constexpr size_t kLockWindow = 256;
 
     // `tolerance`: UI. The clock has settled once kLockWindow phases in a
-    // row lie within a band of that width; it loses lock when a phase
-    // strays more than the tolerance from the middle of that band, and
-    // settles anew in the same way. Deciding on the clocks seen so far, the answer does not
-    // depend on how long the run goes on. The ideal clock is settled from
-    // its first instant.
+    // row lie within a band of that width and the last of them lies at most
+    // half the band's width from the first (a loop still pulling in crosses
+    // its band one way, even a slow one whose steps all fit in it). It loses
+    // lock when a phase strays more than the tolerance from the middle of
+    // that band, and settles anew in the same way. Deciding on the clocks
+    // seen so far, the answer does not depend on how long the run goes on.
+    // The ideal clock is settled from its first instant.
     ClockTracker(double bit_time, double tolerance, bool ideal);
 
     // Takes the next sampling instant (seconds). Returns its unwrapped phase
@@ -58,7 +60,7 @@ public:
     ClockResult result() const;
 
 private:
-    // Whether the last kLockWindow phases, up to this one, stay within the tolerance.
+    // Whether the last kLockWindow phases, up to this one, show a settled clock.
     bool detect_lock(double time, double phase);
     void record(double time, double phase);
 
@@ -71,7 +73,7 @@ private:
     // Monotonic queues of (clock, phase) for the running extremes of the
     // last kLockWindow phases, while the clock has not settled.
     std::deque<std::pair<size_t, double>> lows_, highs_;
-    std::deque<double> window_times_;
+    std::deque<std::pair<double, double>> window_; // (seconds, UI) of the last kLockWindow clocks
     double sum_ = 0.0, low_ = 0.0, high_ = 0.0; // after settling (from the start until it does)
     size_t summed_ = 0;
     double bucket_low_ = 0.0, bucket_high_ = 0.0;

@@ -292,17 +292,19 @@ void print_clock(const RunRecord &run, std::ostream &out)
     } else if (c.settled) {
         out << "  recovered clock settled after " << format("%.0f bits", c.settle_time / run.bit_time) << " ("
             << format("%.4g ns", c.settle_time * 1e9) << "; its phase then stayed within "
-            << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window << " bits); sampling phase "
+            << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window
+            << " bits without drifting through it); sampling phase "
             << format("%.3f UI", c.final_phase) << ", then within " << format("%.3f UI", c.phase_spread)
             << " peak to peak\n";
         if (c.lock_losses > 0)
             out << "  it lost lock " << c.lock_losses << (c.lock_losses == 1 ? " time" : " times")
                 << " later (a phase more than " << format("%.3f UI", run.settle_tolerance)
-                << " from its settled band) and settled again"
+                << " from the middle of its settled band) and settled again"
                 << (c.locked_at_end ? "" : ", but not before the run ended") << "; bits are counted while settled\n";
     } else {
         out << "  recovered clock did not settle in the run's " << run.bits << " bits: its phase never stayed within "
-            << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window << " bits in a row\n";
+            << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window
+            << " bits in a row without drifting through it\n";
     }
 }
 

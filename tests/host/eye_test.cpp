@@ -146,11 +146,17 @@ TEST(WaveformAnalysis, TheClockSettlesOnceItsPhaseStaysInTheBandAndTheAnswerHold
 {
     const int per_bit = 16;
     const Nrz signal = nrz(3000, per_bit, 0);
-    // The phase ramps from 0 to 0.5 UI over 400 bits, then wanders in steps
-    // of exactly 1/32 UI between 13/32 and 17/32 (a spread of the whole
-    // 0.125 UI tolerance), each step off by a rounding error of either sign.
+    // The phase stands still for 150 bits, ramps from 0 to 0.5 UI over 512
+    // bits (slowly enough that the still start and the ramp's first 106 bits
+    // fit in the band), then wanders in steps of exactly 1/32 UI between
+    // 13/32 and 17/32 (a spread of the whole 0.125 UI tolerance), each step
+    // off by a rounding error of either sign.
     auto phase = [](int k, double rounding) {
-        return k < 400 ? 0.5 * k / 400.0 : (13 + 2 * ((k / 7) % 3)) / 32.0 + ((k % 2) ? rounding : -rounding);
+        if (k < 150)
+            return 0.0;
+        if (k < 662)
+            return 0.5 * (k - 150) / 512.0;
+        return (13 + 2 * ((k / 7) % 3)) / 32.0 + ((k % 2) ? rounding : -rounding);
     };
     const AnalysisSettings in = unit_settings(per_bit, 3000);
     std::vector<WaveformResult> runs;
@@ -161,9 +167,9 @@ TEST(WaveformAnalysis, TheClockSettlesOnceItsPhaseStaysInTheBandAndTheAnswerHold
                                             signal.bits));
     for (const WaveformResult &r : runs) {
         EXPECT_TRUE(r.clock.settled);
-        // The first window of 256 clocks within 0.125 UI starts where the ramp
-        // reaches 17/32 - 0.125 UI, at bit 325 (clock 324).
-        EXPECT_EQ(r.clock.settle_clock, 324u);
+        // Windows on the ramp cross their band one way. The first that does
+        // not starts where the ramp reaches 13/32 UI, at bit 566 (clock 565).
+        EXPECT_EQ(r.clock.settle_clock, 565u);
         EXPECT_EQ(r.clock.settle_time, runs[0].clock.settle_time);
         EXPECT_EQ(r.clock.lock_losses, 0u);
         EXPECT_NEAR(r.clock.final_phase, 15.0 / 32.0, 0.01);

@@ -254,6 +254,17 @@ TEST(HostRun, TheClockIsSettledOnlyOnItsOwnEvidenceWhateverTheRunLength)
     EXPECT_FALSE(c["clock"]["settled"]);
     EXPECT_EQ(c["bits_counted"], 0);
     EXPECT_NE(brief.out.find("did not settle in the run's 200 bits"), std::string::npos) << brief.out;
+
+    // PRBS31 starts with a still clock, then pulls in slowly for about 550
+    // bits: settling is found where the pull-in ends, not at the still start.
+    const Result pulling = run_host("settle4", common + std::vector<std::string>{"--prbs", "31", "--bits", "20000"});
+    ASSERT_EQ(pulling.exit_code, 0) << pulling.err;
+    const nlohmann::json d = report_of(pulling)["time_domain"]["clock"];
+    const nlohmann::json phases =
+        nlohmann::json::parse(slurp(pulling.dir + "/waveforms.json"))["clock"]["phase_ui"];
+    const double at_settling = phases.at(static_cast<size_t>(d["settle_bits"].get<double>())).get<double>();
+    EXPECT_NEAR(at_settling, d["final_phase_ui"].get<double>(), 0.125);
+    EXPECT_EQ(d["lock_losses"], 0);
 }
 
 TEST(HostRun, AnEyeWithBitErrorsIsNeverCalledOpen)
