@@ -4,6 +4,7 @@
 #include "waveform_analysis.h"
 
 #include "eye.h"
+#include "eye_columns.h"
 
 #include <algorithm>
 #include <cassert>
@@ -44,21 +45,15 @@ public:
         return data_[i] + f * (data_[i + 1] - data_[i]);
     }
     // `count` values by linear interpolation from fractional sample `x` on,
-    // `step` samples apart, all inside the window.
+    // `step` samples apart, all inside the window. Offsets from the window's
+    // start are exact, so where the window starts does not change a bit of
+    // the result.
     void interpolate(double x, double step, size_t count, double *out) const
     {
-        const double base = static_cast<double>(base_);
-        assert(x >= base && x + step * static_cast<double>(count - 1) - base < static_cast<double>(data_.size()));
-        const double *d = data_.data();
-        const int last = static_cast<int>(data_.size()) - 1;
-        for (size_t j = 0; j < count; ++j) {
-            // Offsets from the window's start are exact, so where the window
-            // starts does not change a bit of the result.
-            const double at = (x + static_cast<double>(j) * step) - base;
-            const int i = std::min(static_cast<int>(at), last - 1);
-            const double f = at - i;
-            out[j] = d[i] + f * (d[i + 1] - d[i]);
-        }
+        assert(x >= static_cast<double>(base_) &&
+               x + step * static_cast<double>(count - 1) - static_cast<double>(base_) <
+                   static_cast<double>(data_.size()));
+        interpolate_columns(data_.data(), data_.size(), static_cast<double>(base_), x, step, count, out);
     }
     // The lowest and highest sample from index `from` to `to` (inclusive).
     std::pair<double, double> extremes(long long from, long long to) const
@@ -360,14 +355,8 @@ struct WaveformAnalyser::State {
                 e.highest_zero[j] = std::max(e.highest_zero[j], inner[j]);
         }
         DensityResult &density = r.density;
-        const size_t times = static_cast<size_t>(density.times);
-        const double top = density.levels - 1.0;
-        for (size_t j = 0; j < times; ++j) {
-            const double level = (traces[j] - density.low) * density_scale;
-            const double row = std::min(std::max(level, 0.0), top);
-            density.clipped += !(level >= 0.0 && level < density.levels);
-            ++density.counts[static_cast<size_t>(row) * times + j];
-        }
+        density.clipped += add_density_columns(traces.data(), static_cast<size_t>(density.times), density.levels,
+                                               density.low, density_scale, density.counts.data());
     }
 
     void close_eye()
