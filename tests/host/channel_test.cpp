@@ -3,6 +3,7 @@
 #include "channel.h"
 #include "convolver.h"
 #include "host_error.h"
+#include "nrz_convolver.h"
 #include "prbs.h"
 #include "test_signals.h"
 
@@ -155,6 +156,31 @@ TEST(Convolver, MatchesDirectConvolutionForShortAndLongKernels)
             for (size_t m = 0; m < kernel.size() && m <= n; ++m)
                 direct += kernel[m] * input[n - m];
             EXPECT_NEAR(out[n], direct, 1e-11) << "kernel " << kernel_size << " sample " << n;
+        }
+    }
+}
+
+TEST(NrzConvolver, GivesTheSampleConvolutionOfTheHeldLevelsWhateverThePieces)
+{
+    const std::vector<double> levels = noise(3000, 9);
+    for (int per_bit : {1, 3, 32}) {
+        for (size_t kernel_size : {1u, 37u, 5000u}) {
+            const std::vector<double> kernel = noise(kernel_size, 3);
+            std::vector<double> held;
+            for (double level : levels)
+                held.insert(held.end(), static_cast<size_t>(per_bit), level);
+            std::vector<double> expected(held.size());
+            Convolver(kernel).apply(held.data(), held.size(), expected.data());
+            NrzConvolver convolver(kernel, per_bit);
+            std::vector<double> out;
+            auto collect = [&out](const double *samples, size_t count) { out.insert(out.end(), samples, samples + count); };
+            for (size_t at = 0, piece = 1; at < levels.size(); at += piece, piece = piece * 7 % 1000 + 1)
+                convolver.push(levels.data() + at, std::min(piece, levels.size() - at), collect);
+            convolver.finish(collect);
+            ASSERT_EQ(out.size(), expected.size());
+            for (size_t n = 0; n < out.size(); ++n)
+                ASSERT_NEAR(out[n], expected[n], 1e-10) << per_bit << " samples per bit, kernel " << kernel_size
+                                                        << ", sample " << n;
         }
     }
 }
