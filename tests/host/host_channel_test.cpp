@@ -1,18 +1,16 @@
 // The host run on Touchstone channels and with crosstalk: bad files refused
 // with their line, crosstalk of zero leaving every figure as it was, and the
 // embedded line written as a two-port and read back.
+#include "host_process.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,36 +18,17 @@ namespace {
 
 using Json = nlohmann::json;
 
-struct Result {
-    int exit_code = -1; // -1: the host did not exit normally (a crash)
-    std::string out, err, dir;
+struct Result : HostOutcome {
+    std::string dir;
 };
-
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string temp_path(const std::string &name)
-{
-    return ::testing::TempDir() + "ami_host_channel_" + std::to_string(getpid()) + "_" + name;
-}
 
 Result run_host(const std::string &name, const std::vector<std::string> &args)
 {
     Result r;
-    r.dir = temp_path(name);
-    std::string command = std::string("'") + AMI_HOST + "' --progress never --no-plots --out '" + r.dir + "'";
-    for (const std::string &a : args)
-        command += " '" + a + "'";
-    command += " >'" + r.dir + ".out' 2>'" + r.dir + ".err'";
-    const int status = std::system(command.c_str());
-    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = slurp(r.dir + ".out");
-    r.err = slurp(r.dir + ".err");
+    r.dir = temp_path("channel_" + name);
+    std::vector<std::string> words = {AMI_HOST, "--progress", "never", "--no-plots", "--out", r.dir};
+    words.insert(words.end(), args.begin(), args.end());
+    static_cast<HostOutcome &>(r) = run_logged(words, r.dir);
     return r;
 }
 

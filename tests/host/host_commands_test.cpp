@@ -1,14 +1,13 @@
 // ami_host's check, sweep and merge commands run as a user runs them: a
 // faulty model flagged with exit status 1, a sharded sweep merged into the
 // very table one run writes, and the sweep's figures coming from the flows.
+#include "host_process.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,37 +15,13 @@
 
 namespace {
 
-struct Result {
-    int exit_code = -1; // -1: ami_host did not exit normally
-    std::string out, err;
-};
-
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string temp_path(const std::string &name)
-{
-    return ::testing::TempDir() + "ami_host_commands_" + name + "_" + std::to_string(getpid());
-}
+using Result = HostOutcome;
 
 Result run_host(const std::vector<std::string> &args)
 {
-    const std::string log = temp_path("log");
-    std::string command = std::string("'") + AMI_HOST + "'";
-    for (const std::string &a : args)
-        command += " '" + a + "'";
-    command += " >'" + log + ".out' 2>'" + log + ".err'";
-    const int status = std::system(command.c_str());
-    Result r;
-    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = slurp(log + ".out");
-    r.err = slurp(log + ".err");
-    return r;
+    std::vector<std::string> words = {AMI_HOST};
+    words.insert(words.end(), args.begin(), args.end());
+    return run_logged(words, temp_path("commands_log"));
 }
 
 std::vector<nlohmann::json> result_lines(const std::string &dir)

@@ -1,12 +1,12 @@
 // The host program run as a user runs it: end to end on our Tx model and on a
 // pass-through model of the tests' own, with pictures; figures independent of
 // the AMI_GetWave block size and equal on both widths; bad input refused.
+#include "host_process.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,24 +18,9 @@
 
 namespace {
 
-struct Result {
-    int exit_code = -1; // -1: the host did not exit normally (a crash)
-    std::string out, err;
+struct Result : HostOutcome {
     std::string dir;
 };
-
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string temp_path(const std::string &name)
-{
-    return ::testing::TempDir() + "ami_host_" + name + "_" + std::to_string(getpid());
-}
 
 // Runs ami_host with `args` and --out <a fresh folder> (unless they name
 // one), --progress never.
@@ -43,16 +28,11 @@ Result run_host(const std::string &name, const std::vector<std::string> &args)
 {
     Result r;
     r.dir = temp_path(name);
-    std::string command = std::string("'") + AMI_HOST + "' --progress never";
+    std::vector<std::string> words = {AMI_HOST, "--progress", "never"};
     if (std::find(args.begin(), args.end(), "--out") == args.end())
-        command += " --out '" + r.dir + "'";
-    for (const std::string &a : args)
-        command += " '" + a + "'";
-    command += " >'" + r.dir + ".out' 2>'" + r.dir + ".err'";
-    const int status = std::system(command.c_str());
-    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = slurp(r.dir + ".out");
-    r.err = slurp(r.dir + ".err");
+        words.insert(words.end(), {"--out", r.dir});
+    words.insert(words.end(), args.begin(), args.end());
+    static_cast<HostOutcome &>(r) = run_logged(words, r.dir);
     return r;
 }
 
@@ -319,7 +299,7 @@ TEST(HostRun, BadInputIsRefusedWithAClearMessageAndNoCrash)
         {{"--tx-model", text_file, "--tx-ami", TX_AMI}, "not a shared library (no ELF header)"},
         {{"--tx-model", NO_ENTRY_POINTS, "--tx-ami", TX_AMI},
          "is not an IBIS-AMI model: it does not export AMI_Init"},
-        {{"--tx-ami", malformed}, "malformed.ami_" + std::to_string(getpid()) + ":3: parameter 'TX_Deemph': its default '9' is outside"},
+        {{"--tx-ami", malformed}, "malformed.ami:3: parameter 'TX_Deemph': its default '9' is outside"},
         {{"--tx", "TX_Deemf=3"}, "Tx parameter 'TX_Deemf' is not declared in"},
         {{"--tx", "TX_Deemph=8"}, "Tx parameter TX_Deemph=8 is refused: '8' is outside the range 0 to 7"},
         {kPassthroughRx + std::vector<std::string>{"--rx", "gain=20"}, "'20' is outside the range 0.1 to 10"},
