@@ -18,6 +18,7 @@
 #include "subcommands.h"
 #include "time_domain.h"
 #include "time_domain_impairments.h"
+#include "time_domain_setup.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -147,46 +148,29 @@ void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
                           o.sample_interval(), o.samples_per_bit, o.impairments.target_ber);
 }
 
-std::vector<double> discrete(std::vector<double> impulse, double sample_interval)
-{
-    for (double &k : impulse)
-        k *= sample_interval;
-    return impulse;
-}
-
-// A model without AMI_GetWave acts through the impulse response its AMI_Init
-// returned: without an Rx AMI_GetWave the stimulus meets the whole
-// statistical response (and no AMI_GetWave runs), without a Tx one the
-// response after the Tx.
+// Each aggressor meets the same models as the victim, up to the Rx.
 TimeDomainLink time_domain_link(Side &tx, Side &rx, const Channel &channel, const StatisticalResult &statistical,
                                 double dt, const std::vector<std::vector<double>> &aggressor_channels)
 {
-    const bool rx_wave = rx.getwave();
-    const bool tx_wave = tx.getwave() && (rx_wave || !rx.present());
+    const GetWaveUse use = getwave_use(tx.present(), tx.getwave(), rx.present(), rx.getwave());
     TimeDomainLink link;
-    link.tx = tx_wave ? tx.instance.get() : nullptr;
-    link.rx = rx_wave ? rx.instance.get() : nullptr;
-    std::vector<double> kernel = channel.impulse;
-    if (rx.present() && !rx_wave)
-        kernel = statistical.stages.back().impulse;
-    else if (tx.present() && !tx_wave)
-        kernel = statistical.stages[1].impulse;
-    link.channel = discrete(kernel, dt);
+    link.tx = use.tx ? tx.instance.get() : nullptr;
+    link.rx = use.rx ? rx.instance.get() : nullptr;
+    link.channel = discrete(response_between(channel.impulse, statistical.stages.back().impulse,
+                                             statistical.stages[1].impulse, tx.present(), rx.present(), use),
+                            dt);
     link.reference = discrete(statistical.stages.back().impulse, dt);
-    // Each aggressor meets the same models as the victim, up to the Rx.
     for (size_t k = 0; k < statistical.aggressors.size(); ++k) {
         AggressorLink aggressor;
-        aggressor.tx = tx_wave ? tx.aggressor_instances[k].get() : nullptr;
-        if (rx.present() && !rx_wave)
-            aggressor.channel = discrete(statistical.aggressors[k], dt);
-        else if (tx.present() && !tx_wave)
-            aggressor.channel = discrete(statistical.aggressors_into_rx[k], dt);
-        else
-            aggressor.channel = discrete(aggressor_channels[k], dt);
+        aggressor.tx = use.tx ? tx.aggressor_instances[k].get() : nullptr;
+        aggressor.channel = discrete(response_between(aggressor_channels[k], statistical.aggressors[k],
+                                                      statistical.aggressors_into_rx[k], tx.present(), rx.present(),
+                                                      use),
+                                     dt);
         link.aggressors.push_back(std::move(aggressor));
     }
-    tx.record.getwave_used = tx_wave;
-    rx.record.getwave_used = rx_wave;
+    tx.record.getwave_used = use.tx;
+    rx.record.getwave_used = use.rx;
     return link;
 }
 
@@ -198,24 +182,12 @@ void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
     for (const Aggressor &a : aggressors)
         aggressor_channels.push_back(a.channel.impulse);
     const TimeDomainLink link = time_domain_link(tx, rx, channel, run.statistical, dt, aggressor_channels);
-    TimeDomainSettings settings;
-    settings.prbs_order = o.prbs;
-    settings.bits = o.bits;
-    settings.samples_per_bit = o.samples_per_bit;
-    settings.block_size = o.block_size;
-    settings.fft_size = static_cast<size_t>(o.fft_size);
+    TimeDomainSettings settings = time_domain_settings(o);
     settings.tx_jitter = stimulus_jitter(run.ber->impairments, o.bit_time(), o.impairments.seed);
 
     const StageResponse &last = run.statistical.stages.back();
-    AnalysisSettings analysis;
-    analysis.sample_interval = dt;
-    analysis.samples_per_bit = o.samples_per_bit;
-    analysis.bits = o.bits;
     run.ignore_bits = std::max(tx.record.ignore_bits, rx.record.ignore_bits);
-    analysis.ignore_bits = run.ignore_bits;
-    analysis.settle_tolerance = o.settle_tolerance;
-    analysis.max_latency = run.statistical.row_size / o.samples_per_bit + 16;
-    analysis.ideal_position = last.metrics.sampling_position;
+    AnalysisSettings analysis = analysis_settings(o, run.statistical, run.ignore_bits);
     analysis.reference = true;
     analysis.decision = decision_impairments(run.ber->impairments, o.bit_time(), o.impairments.seed);
 

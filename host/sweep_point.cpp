@@ -9,6 +9,7 @@
 #include "stat_eye_flow.h"
 #include "statistical.h"
 #include "time_domain.h"
+#include "time_domain_setup.h"
 #include "touchstone_channel.h"
 
 #include <algorithm>
@@ -28,13 +29,6 @@ std::unique_ptr<ModelLibrary> load_library(const std::string &path, const AmiFil
         throw Error(ami->origin + " declares GetWave_Exists True, but the " + side + " model '" + path +
                     "' does not export AMI_GetWave");
     return library;
-}
-
-std::vector<double> discrete(std::vector<double> impulse, double sample_interval)
-{
-    for (double &k : impulse)
-        k *= sample_interval;
-    return impulse;
 }
 
 class PointRunner {
@@ -79,47 +73,29 @@ public:
 private:
     bool getwave(const AmiFile *ami) const { return ami != nullptr && ami->getwave_exists(); }
 
-    // A model without AMI_GetWave acts through the impulse response its
-    // AMI_Init returned, as in a single run: without an Rx AMI_GetWave the
-    // stimulus meets the whole statistical response, without a Tx one the
-    // response after the Tx.
+    // The models run as in a single run, without the linear reference.
     TimeDomainLink link(const Channel &channel, const StatisticalResult &statistical, ModelInstance *tx,
                         ModelInstance *rx) const
     {
-        const bool rx_wave = getwave(setup_->rx_ami());
-        const bool tx_wave = getwave(setup_->tx_ami()) && (rx_wave || rx == nullptr);
+        const GetWaveUse use =
+            getwave_use(tx != nullptr, getwave(setup_->tx_ami()), rx != nullptr, getwave(setup_->rx_ami()));
         TimeDomainLink link;
-        link.tx = tx_wave ? tx : nullptr;
-        link.rx = rx_wave ? rx : nullptr;
-        std::vector<double> kernel = channel.impulse;
-        if (rx != nullptr && !rx_wave)
-            kernel = statistical.stages.back().impulse;
-        else if (tx != nullptr && !tx_wave)
-            kernel = statistical.stages[1].impulse;
-        link.channel = discrete(kernel, setup_->options.sample_interval());
+        link.tx = use.tx ? tx : nullptr;
+        link.rx = use.rx ? rx : nullptr;
+        link.channel = discrete(response_between(channel.impulse, statistical.stages.back().impulse,
+                                                 statistical.stages[1].impulse, tx != nullptr, rx != nullptr, use),
+                                setup_->options.sample_interval());
         return link;
     }
 
     WaveformResult time_domain(const Channel &channel, const StatisticalResult &statistical, ModelInstance *tx,
                                ModelInstance *rx) const
     {
-        const Options &o = setup_->options;
-        TimeDomainSettings settings;
-        settings.prbs_order = o.prbs;
-        settings.bits = o.bits;
-        settings.samples_per_bit = o.samples_per_bit;
-        settings.block_size = o.block_size;
-        settings.fft_size = static_cast<size_t>(o.fft_size);
-        AnalysisSettings analysis;
-        analysis.sample_interval = o.sample_interval();
-        analysis.samples_per_bit = o.samples_per_bit;
-        analysis.bits = o.bits;
-        analysis.ignore_bits = std::max(tx ? setup_->tx.ignore_bits() : 0L, rx ? setup_->rx.ignore_bits() : 0L);
-        analysis.settle_tolerance = o.settle_tolerance;
-        analysis.max_latency = statistical.row_size / o.samples_per_bit + 16;
-        analysis.ideal_position = statistical.stages.back().metrics.sampling_position;
+        const long ignore_bits = std::max(tx ? setup_->tx.ignore_bits() : 0L, rx ? setup_->rx.ignore_bits() : 0L);
         Progress quiet(Progress::Mode::Never);
-        return run_time_domain(settings, link(channel, statistical, tx, rx), analysis, quiet).waveform;
+        return run_time_domain(time_domain_settings(setup_->options), link(channel, statistical, tx, rx),
+                               analysis_settings(setup_->options, statistical, ignore_bits), quiet)
+            .waveform;
     }
 
     std::shared_ptr<const SweepSetup> setup_;
