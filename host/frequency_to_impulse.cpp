@@ -286,9 +286,13 @@ void keep_dc_gain(ImpulseResponse &result)
     for (double &value : result.impulse)
         value += offset;
     result.assumptions.push_back("area outside the kept response restored evenly: " + number(lost));
-    if (std::abs(lost) > 0.01 * std::max(std::abs(result.dc_gain), largest_step))
-        result.warnings.push_back("the response kept holds " + number(area) + " of the gain at 0 Hz " +
-                                  number(result.dc_gain) + "; is the response longer than the length kept?");
+    // Judged against the larger of the gain and the step response's peak, so
+    // that a path without gain at 0 Hz (crosstalk) is judged by its own size.
+    const double scale = std::max(std::abs(result.dc_gain), largest_step);
+    if (std::abs(lost) > 0.01 * scale)
+        result.warnings.push_back("the response kept settles at " + number(area) + " instead of the gain at 0 Hz " +
+                                  number(result.dc_gain) + " (" + number(100.0 * std::abs(lost) / scale) +
+                                  " % of its largest step); is the response longer than the length kept?");
 }
 
 } // namespace
