@@ -79,10 +79,28 @@ void GetWaveStage::call()
     double *clocks = on_clocks_ ? clock_times_.data() : nullptr;
     parameters_out_ = model_.get_wave(block_.data(), static_cast<long>(block_.size()), clocks);
     ++calls_;
+    refuse_non_finite();
     if (on_clocks_)
         hand_on_clocks();
     next_.push(block_.data(), block_.size());
+    samples_before_ += static_cast<long long>(block_.size());
     block_.clear();
+}
+
+// A model's NaN or infinity would spread through everything after it and
+// leave figures that mean nothing.
+void GetWaveStage::refuse_non_finite() const
+{
+    bool finite = true;
+    for (double v : block_)
+        finite &= std::fabs(v) <= std::numeric_limits<double>::max();
+    if (finite)
+        return;
+    const auto bad = std::find_if(block_.begin(), block_.end(), [](double v) { return !std::isfinite(v); });
+    const long long sample = samples_before_ + (bad - block_.begin());
+    throw Error("the " + model_.library().label() + "'s AMI_GetWave wrote " + (std::isnan(*bad) ? "NaN" : "infinity") +
+                " at sample " + std::to_string(sample) + " of the run (call " + std::to_string(calls_) +
+                "); the run stops, as its figures would mean nothing");
 }
 
 void GetWaveStage::hand_on_clocks()

@@ -45,7 +45,8 @@ private:
 // takes the rest). With `on_clocks` the model gets a clock_times array of a
 // clock per sample plus the terminator, filled with -1 before every call,
 // and the times up to the first -1 go to `on_clocks` before the block's
-// samples go to `next`.
+// samples go to `next`. A block that comes back with NaN or infinity ends
+// the run with an Error.
 class GetWaveStage : public Stage {
 public:
     using ClockSink = std::function<void(const double *times, size_t count)>;
@@ -58,6 +59,7 @@ public:
 
 private:
     void call();
+    void refuse_non_finite() const;
     void hand_on_clocks();
 
     ModelInstance &model_;
@@ -67,6 +69,7 @@ private:
     std::vector<double> block_;
     std::vector<double> clock_times_;
     long calls_ = 0;
+    long long samples_before_ = 0; // samples of the earlier calls
     std::string parameters_out_;
 };
 
@@ -110,8 +113,8 @@ struct TimeDomainRun {
 // Runs the flow: bits of levels -0.5 and +0.5 V, samples_per_bit samples
 // each, through the link into an analysis with `analysis` (its clock
 // settings are chosen here: the Rx's clock times, or the ideal clock when
-// it gives none). Throws Error when a model's AMI_GetWave fails or writes
-// past the clock_times array.
+// it gives none). Throws Error when a model's AMI_GetWave fails, writes
+// past the clock_times array or returns NaN or infinity.
 TimeDomainRun run_time_domain(const TimeDomainSettings &settings, const TimeDomainLink &link,
                               const AnalysisSettings &analysis, Progress &progress);
 

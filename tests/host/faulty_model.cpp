@@ -2,7 +2,8 @@
 // a gain of one half with an ideal clock (one clock time per bit), built once
 // per fault (FAULT_...: writes one slot past the clock times, leaves the first
 // sample of every AMI_GetWave block unscaled, crashes in its third
-// AMI_GetWave call, never terminates its clock times).
+// AMI_GetWave call, never terminates its clock times, writes NaN in its third
+// AMI_GetWave call).
 #include <cmath>
 #include <csignal>
 #include <new>
@@ -14,6 +15,7 @@
 #define FAULT_BLOCK_SIZE 2
 #define FAULT_GETWAVE_CRASH 3
 #define FAULT_UNTERMINATED 4
+#define FAULT_NAN_OUTPUT 5
 
 namespace {
 
@@ -55,6 +57,8 @@ MODEL_API long AMI_GetWave(double *wave, long wave_size, double *clock_times, ch
         std::raise(SIGSEGV);
     for (long i = FAULT == FAULT_BLOCK_SIZE ? 1 : 0; i < wave_size; ++i)
         wave[i] *= 0.5;
+    if (FAULT == FAULT_NAN_OUTPUT && model->calls == 3 && wave_size > 7)
+        wave[7] = NAN;
 
     // Clock times at the first sample of every bit within this block.
     const long long per_bit = std::llround(model->bit_time / model->sample_interval);

@@ -281,6 +281,14 @@ TEST(HostRun, ACopiedHostFindsItsPlottingScriptWhereItIsInstalled)
     EXPECT_GT(file_size(prefix + "/out/responses.png"), 10000);
 }
 
+TEST(HostRun, AModelThatWritesNaNStopsTheRunSayingWhere)
+{
+    const Result r = run_host("nan", {"--rx-model", FAULTY_NAN_OUTPUT, "--rx-ami", FAULTY_AMI, "--no-plots"});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find("the Rx model's AMI_GetWave wrote NaN at sample 2007 of the run (call 3)"), std::string::npos)
+        << r.err;
+}
+
 TEST(HostRun, BadInputIsRefusedWithAClearMessageAndNoCrash)
 {
     const std::string malformed = temp_path("malformed.ami");
