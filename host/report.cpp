@@ -301,6 +301,16 @@ void print_clock(const RunRecord &run, std::ostream &out)
                 << " later (a phase more than " << format("%.3f UI", run.settle_tolerance)
                 << " from the middle of its settled band) and settled again"
                 << (c.locked_at_end ? "" : ", but not before the run ended") << "; bits are counted while settled\n";
+        if (c.lock_losses > 0 && c.phase_spread > run.settle_tolerance) {
+            // The loop's own wander rather than lost lock: say what tolerance takes it in.
+            out << "  (once settled its phase wanders over " << format("%.3f UI", c.phase_spread) << ", wider than "
+                << format("%.3f UI", run.settle_tolerance);
+            const double enough = std::ceil(c.phase_spread * 100.0) / 100.0;
+            if (enough <= 0.5)
+                out << ": --settle-tolerance " << format("%.2f", enough) << " takes that as one settled stretch)\n";
+            else
+                out << ", and wider than any --settle-tolerance)\n";
+        }
     } else {
         out << "  recovered clock did not settle in the run's " << run.bits << " bits: its phase never stayed within "
             << format("%.3f UI", run.settle_tolerance) << " for " << c.lock_window
