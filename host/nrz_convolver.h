@@ -1,9 +1,9 @@
 // Convolution of an NRZ waveform (each bit's level held for a whole number of
 // samples) with a sampled response, computed at the bit rate: for each
 // sample phase within the bit, the bits' levels convolved with the response
-// step's samples at that phase. It gives what Convolver gives for the same
-// waveform (to rounding) for about a third of the work, as its transforms
-// are a bit's samples shorter.
+// to one bit at that phase. It gives what Convolver gives for the same
+// waveform (to rounding) for less than half the work: its transforms are a
+// bit's samples shorter, though there is one per phase.
 #pragma once
 
 #include "convolver.h"

@@ -164,7 +164,7 @@ double level_of(uint8_t bit) { return bit ? 0.5 : -0.5; }
 
 // The linear reference: the stimulus through the whole link's statistical
 // response. On the sample grid the stimulus is NRZ, and the bit-rate
-// convolution gives the same samples (to rounding) for a third of the work;
+// convolution gives the same samples (to rounding) for less than half the work;
 // jittered transitions need the convolution sample by sample.
 class ReferenceStage {
 public:
