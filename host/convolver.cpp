@@ -3,7 +3,7 @@
 // rounding, run after run.
 #include "convolver.h"
 
-#include <fftw3.h>
+#include "overlap_save.h"
 
 #include <algorithm>
 #include <cassert>
@@ -28,29 +28,25 @@ size_t segment_size(size_t kernel_size, size_t requested)
 } // namespace
 
 Convolver::Convolver(const std::vector<double> &kernel, size_t fft_size)
-    : history_(kernel.size() - 1), size_(segment_size(kernel.size(), fft_size)), step_(size_ - history_)
+    : history_(kernel.size() - 1), size_(segment_size(kernel.size(), fft_size)),
+      input_(std::make_unique<SegmentInput>(size_, history_))
 {
     assert(!kernel.empty() && (size_ & (size_ - 1)) == 0);
     const size_t bins = size_ / 2 + 1;
-    input_ = static_cast<double *>(fftw_malloc(sizeof(double) * size_));
+    double *input = input_->data();
     output_ = static_cast<double *>(fftw_malloc(sizeof(double) * size_));
     auto *spectrum = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins));
     auto *kernel_spectrum = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins));
     const int n = static_cast<int>(size_);
     // The forward transform leaves its input as it was (FFTW's default for
     // real input), so the input buffer keeps the history for the next segment.
-    auto forward = fftw_plan_dft_r2c_1d(n, input_, spectrum, FFTW_ESTIMATE);
+    auto forward = fftw_plan_dft_r2c_1d(n, input, spectrum, FFTW_ESTIMATE);
     auto backward = fftw_plan_dft_c2r_1d(n, spectrum, output_, FFTW_ESTIMATE);
 
-    std::fill(input_, input_ + size_, 0.0);
-    std::copy(kernel.begin(), kernel.end(), input_);
+    std::copy(kernel.begin(), kernel.end(), input);
     fftw_execute(forward);
-    std::fill(input_, input_ + size_, 0.0);
-    // Fold the inverse transform's scaling into the kernel once.
-    for (size_t k = 0; k < bins; ++k) {
-        kernel_spectrum[k][0] = spectrum[k][0] / static_cast<double>(size_);
-        kernel_spectrum[k][1] = spectrum[k][1] / static_cast<double>(size_);
-    }
+    std::fill(input, input + size_, 0.0);
+    store_scaled(spectrum, size_, kernel_spectrum);
     spectrum_ = spectrum;
     kernel_spectrum_ = kernel_spectrum;
     forward_ = forward;
@@ -61,7 +57,6 @@ Convolver::~Convolver()
 {
     fftw_destroy_plan(static_cast<fftw_plan>(forward_));
     fftw_destroy_plan(static_cast<fftw_plan>(backward_));
-    fftw_free(input_);
     fftw_free(output_);
     fftw_free(spectrum_);
     fftw_free(kernel_spectrum_);
@@ -70,40 +65,20 @@ Convolver::~Convolver()
 void Convolver::run_segment(const Sink &out, size_t produced)
 {
     auto *spectrum = static_cast<fftw_complex *>(spectrum_);
-    const auto *kernel = static_cast<const fftw_complex *>(kernel_spectrum_);
     fftw_execute(static_cast<fftw_plan>(forward_));
-    const size_t bins = size_ / 2 + 1;
-    for (size_t k = 0; k < bins; ++k) {
-        const double re = spectrum[k][0] * kernel[k][0] - spectrum[k][1] * kernel[k][1];
-        const double im = spectrum[k][0] * kernel[k][1] + spectrum[k][1] * kernel[k][0];
-        spectrum[k][0] = re;
-        spectrum[k][1] = im;
-    }
+    multiply_spectra(spectrum, static_cast<const fftw_complex *>(kernel_spectrum_), spectrum, size_ / 2 + 1);
     fftw_execute(static_cast<fftw_plan>(backward_));
     out(output_ + history_, produced);
-    // The last history_ inputs open the next segment.
-    std::copy(input_ + size_ - history_, input_ + size_, input_);
-    std::fill(input_ + history_, input_ + size_, 0.0);
-    filled_ = 0;
 }
 
 void Convolver::push(const double *in, size_t count, const Sink &out)
 {
-    while (count > 0) {
-        const size_t take = std::min(count, step_ - filled_);
-        std::copy(in, in + take, input_ + history_ + filled_);
-        filled_ += take;
-        in += take;
-        count -= take;
-        if (filled_ == step_)
-            run_segment(out, step_);
-    }
+    input_->push(in, count, [&](size_t produced) { run_segment(out, produced); });
 }
 
 void Convolver::finish(const Sink &out)
 {
-    if (filled_ > 0)
-        run_segment(out, filled_);
+    input_->finish([&](size_t produced) { run_segment(out, produced); });
 }
 
 void Convolver::apply(const double *in, size_t count, double *out)

@@ -4,9 +4,12 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace ami_host {
+
+class SegmentInput;
 
 class Convolver {
 public:
@@ -43,10 +46,8 @@ private:
 
     size_t history_; // kernel samples - 1: inputs carried over from the previous segment
     size_t size_;    // FFT length, a power of two
-    size_t step_;    // new inputs (and outputs) per segment
-    double *input_;  // the segment's inputs: history_ carried over, then up to step_ new ones
-    size_t filled_ = 0; // new inputs in input_
-    double *output_;    // the segment's outputs, valid from history_ on
+    std::unique_ptr<SegmentInput> input_; // the segment's inputs, history first
+    double *output_;        // the segment's outputs, valid from history_ on
     void *spectrum_;        // fftw_complex[size_ / 2 + 1]
     void *kernel_spectrum_; // fftw_complex[size_ / 2 + 1]
     void *forward_;         // fftw_plan

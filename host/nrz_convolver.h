@@ -9,6 +9,7 @@
 #include "convolver.h"
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace ami_host {
@@ -38,13 +39,11 @@ private:
     size_t per_bit_;  // samples per bit
     size_t history_;  // bits carried over from the previous segment: taps per phase - 1
     size_t size_;     // FFT length in bits, a power of two
-    size_t step_;     // new bits per segment
-    size_t filled_ = 0;          // new bits in levels_
-    double *levels_;             // the segment's levels: history_ carried over, then the new ones
+    std::unique_ptr<SegmentInput> levels_; // the segment's levels, history first
     double *phase_output_;       // one phase's outputs for the segment, valid from history_ on
     void *spectrum_;             // fftw_complex[size_ / 2 + 1]: the levels'
     void *product_;              // fftw_complex[size_ / 2 + 1]: the levels' times one phase's response
-    std::vector<double> phase_spectra_; // per phase, size_ / 2 + 1 pairs (re, im), scaled by 1 / size_
+    void *phase_spectra_;        // fftw_complex[size_ / 2 + 1] per phase, scaled by 1 / size_
     std::vector<double> samples_; // the segment's samples in time order
     void *forward_;  // fftw_plan
     void *backward_; // fftw_plan
