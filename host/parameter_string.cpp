@@ -92,10 +92,19 @@ ParameterSet build_parameter_string(const AmiFile &ami, const std::vector<Overri
         values[static_cast<size_t>(p - ami.model_specific.data())] = o.value;
     }
 
-    // Write the settable parameters in order, opening and closing branches
-    // as the paths of consecutive parameters differ.
     ParameterSet set;
-    set.text = "(" + ami.root;
+    set.text = write_parameter_string(ami, values);
+    for (size_t i = 0; i < ami.model_specific.size(); ++i)
+        if (ami.model_specific[i].settable())
+            set.values.emplace_back(ami.model_specific[i].dotted_name(), values[i]);
+    return set;
+}
+
+std::string write_parameter_string(const AmiFile &ami, const std::vector<std::string> &values)
+{
+    // The settable parameters in order, branches opened and closed as the
+    // paths of consecutive parameters differ.
+    std::string text = "(" + ami.root;
     std::vector<std::string> open;
     for (size_t i = 0; i < ami.model_specific.size(); ++i) {
         const AmiParameter &p = ami.model_specific[i];
@@ -106,16 +115,14 @@ ParameterSet build_parameter_string(const AmiFile &ami, const std::vector<Overri
         while (common < open.size() && common < branch.size() && open[common] == branch[common])
             ++common;
         for (; open.size() > common; open.pop_back())
-            set.text += ")";
+            text += ")";
         for (; open.size() < branch.size(); open.push_back(branch[open.size()]))
-            set.text += " (" + branch[open.size()];
-        set.text += " (" + p.path.back() + " " + value_text(p, values[i]) + ")";
-        set.values.emplace_back(p.dotted_name(), values[i]);
+            text += " (" + branch[open.size()];
+        text += " (" + p.path.back() + " " + value_text(p, values[i]) + ")";
     }
     for (; !open.empty(); open.pop_back())
-        set.text += ")";
-    set.text += ")";
-    return set;
+        text += ")";
+    return text + ")";
 }
 
 } // namespace ami_host

@@ -38,4 +38,8 @@ struct ParameterSet {
 ParameterSet build_parameter_string(const AmiFile &ami, const std::vector<Override> &overrides,
                                     const std::string &side);
 
+// The parameter string of `ami`'s In and InOut parameters with `values` (one
+// per model_specific entry, in its order), unchecked.
+std::string write_parameter_string(const AmiFile &ami, const std::vector<std::string> &values);
+
 } // namespace ami_host

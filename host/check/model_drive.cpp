@@ -1,6 +1,10 @@
 // The checks' model driver and stimuli.
 #include "model_drive.h"
 
+#include "eye.h"
+#include "parameter_string.h"
+#include "prbs.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -98,40 +102,16 @@ WaveRun DrivenInstance::run(const std::vector<double> &input, long block_size)
     return run;
 }
 
-namespace {
-
-std::string value_text(const AmiParameter &p, const std::string &value)
-{
-    return p.type == ValueType::String ? "\"" + value + "\"" : value;
-}
-
-} // namespace
-
 std::string parameter_text(const AmiFile &ami, const std::vector<std::pair<std::string, std::string>> &values)
 {
-    std::string text = "(" + ami.root;
-    std::vector<std::string> open;
+    std::vector<std::string> chosen;
     for (const AmiParameter &p : ami.model_specific) {
-        if (!p.settable())
-            continue;
-        std::string value = p.default_value;
+        chosen.push_back(p.default_value);
         for (const auto &[name, given] : values)
             if (name == p.dotted_name())
-                value = given;
-        // Open and close branches as the paths of consecutive parameters differ.
-        const std::vector<std::string> branch(p.path.begin(), p.path.end() - 1);
-        size_t common = 0;
-        while (common < open.size() && common < branch.size() && open[common] == branch[common])
-            ++common;
-        for (; open.size() > common; open.pop_back())
-            text += ")";
-        for (; open.size() < branch.size(); open.push_back(branch[open.size()]))
-            text += " (" + branch[open.size()];
-        text += " (" + p.path.back() + " " + value_text(p, value) + ")";
+                chosen.back() = given;
     }
-    for (; !open.empty(); open.pop_back())
-        text += ")";
-    return text + ")";
+    return write_parameter_string(ami, chosen);
 }
 
 std::vector<double> channel_impulse(const Timing &timing, long samples)
@@ -152,16 +132,7 @@ std::vector<double> channel_impulse(const Timing &timing, long samples)
 
 std::vector<double> pulse_of(const std::vector<double> &impulse, const Timing &timing)
 {
-    const size_t width = static_cast<size_t>(timing.samples_per_bit);
-    std::vector<double> pulse(impulse.size());
-    double sum = 0.0;
-    for (size_t i = 0; i < impulse.size(); ++i) {
-        sum += impulse[i];
-        if (i >= width)
-            sum -= impulse[i - width];
-        pulse[i] = sum * timing.sample_interval();
-    }
-    return pulse;
+    return pulse_response(impulse, timing.samples_per_bit, timing.sample_interval());
 }
 
 std::vector<double> data_wave(const Timing &timing, long bits)
@@ -169,12 +140,9 @@ std::vector<double> data_wave(const Timing &timing, long bits)
     const long spb = timing.samples_per_bit;
     const std::vector<double> channel = channel_impulse(timing, 4 * spb);
     std::vector<double> nrz(static_cast<size_t>(bits * spb));
-    unsigned state = 0x7f;
-    for (long b = 0; b < bits; ++b) {
-        const unsigned bit = ((state >> 6) ^ (state >> 5)) & 1u;
-        state = ((state << 1) | bit) & 0x7fu;
-        std::fill_n(nrz.begin() + b * spb, spb, bit ? 0.5 : -0.5);
-    }
+    PrbsSource prbs(7);
+    for (long b = 0; b < bits; ++b)
+        std::fill_n(nrz.begin() + b * spb, spb, prbs.next() ? 0.5 : -0.5);
     // The line rests at -0.5 V before the first bit.
     std::vector<double> wave(nrz.size());
     for (size_t n = 0; n < nrz.size(); ++n) {
