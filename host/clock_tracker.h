@@ -76,7 +76,6 @@ private:
     std::deque<std::pair<double, double>> window_; // (seconds, UI) of the last kLockWindow clocks
     double sum_ = 0.0, low_ = 0.0, high_ = 0.0; // after settling (from the start until it does)
     size_t summed_ = 0;
-    double bucket_low_ = 0.0, bucket_high_ = 0.0;
     size_t in_bucket_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "jitter.h"
 
 #include "host_error.h"
+#include "trim.h"
 
 #include <algorithm>
 #include <cctype>
@@ -52,14 +53,6 @@ const Field *find_field(const std::string &name)
     return nullptr;
 }
 
-std::string trimmed(const std::string &text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // The whole of `text` as a finite number, in C notation.
 bool read_number(const std::string &text, double &out)
 {
@@ -100,7 +93,7 @@ void set_from_text(Impairments &impairments, const Field &field, const std::stri
         return;
     }
     double value = 0.0;
-    if (!read_number(trimmed(text), value))
+    if (!read_number(trim(text), value))
         throw Error(what + ": " + field.name + " must be a number, not '" + text + "'");
     assign(impairments, field, value, false, what);
 }
@@ -171,13 +164,13 @@ void spread(JitterDensity &d, const std::vector<double> &shifts)
 
 TimeAmount parse_time_amount(const std::string &text)
 {
-    std::string number = trimmed(text);
+    std::string number = trim(text);
     TimeAmount t;
     if (ends_with_ignoring_case(number, "UI")) {
         t.in_ui = true;
-        number = trimmed(number.substr(0, number.size() - 2));
+        number = trim(number.substr(0, number.size() - 2));
     } else if (ends_with_ignoring_case(number, "s")) {
-        number = trimmed(number.substr(0, number.size() - 1));
+        number = trim(number.substr(0, number.size() - 1));
     }
     if (!read_number(number, t.value))
         throw Error("'" + text + "' is not a time (seconds, as 1e-12, or unit intervals, as 0.01UI)");
@@ -232,7 +225,7 @@ std::vector<std::string> take_declared_impairments(Impairments &impairments,
         case ValueType::UI:
         case ValueType::Float:
         case ValueType::Integer:
-            if (!read_number(trimmed(p.default_value), value))
+            if (!read_number(trim(p.default_value), value))
                 throw Error(where + ": " + field->name + " must be a number, not '" + p.default_value + "'");
             assign(impairments, *field, value, p.type == ValueType::UI, where);
             break;

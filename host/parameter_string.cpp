@@ -3,21 +3,13 @@
 #include "parameter_string.h"
 
 #include "host_error.h"
+#include "trim.h"
 
 #include <set>
 
 namespace ami_host {
 
 namespace {
-
-std::string trim(const std::string &text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return "";
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 std::string value_text(const AmiParameter &p, const std::string &value)
 {

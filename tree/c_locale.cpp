@@ -21,13 +21,4 @@ int format_c_v(char *buffer, std::size_t size, const char *format, va_list argum
     return written;
 }
 
-int format_c(char *buffer, std::size_t size, const char *format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    const int written = format_c_v(buffer, size, format, arguments);
-    va_end(arguments);
-    return written;
-}
-
 } // namespace ami

@@ -13,10 +13,9 @@ namespace ami {
 // The "C" locale object: the C library's built-in one, never freed.
 locale_t c_locale();
 
-// vsnprintf / snprintf with the "C" locale in force on this thread for the
+// vsnprintf with the "C" locale in force on this thread for the
 // duration of the call.
 int format_c_v(char *buffer, std::size_t size, const char *format, va_list arguments)
     __attribute__((format(printf, 3, 0)));
-int format_c(char *buffer, std::size_t size, const char *format, ...) __attribute__((format(printf, 3, 4)));
 
 } // namespace ami
