@@ -14,26 +14,6 @@ namespace quorvane {
 
 namespace {
 
-// Whether the blocks hold what the fused loop needs: the CTLE of the model's
-// order with its histories, a table and the edge-rate filter's histories.
-bool fusable(const RxInstance *rx)
-{
-    const PeakingFilter &ctle = rx->ctle;
-    return ctle.config_count > 0 && ctle.tap_count == RX_CTLE_ORDER + 1 && ctle.peak_in && ctle.peak_out &&
-           rx->lim_amp.npts >= 1 && rx->lim_amp.x && rx->lim_amp.y && rx->rise_fall.x_hist && rx->rise_fall.y_hist;
-}
-
-// Each block through its library function, one after the other.
-int run_blocks(RxInstance *rx, int config, double *samples, int count, int clock_index, double *clock_times)
-{
-    ApplyPeakingFilter(samples, count, rx->ctle, config, 0, samples);
-    ApplyTable(samples, count, rx->lim_amp, samples);
-    ApplyRiseFall(samples, count, rx->rise_fall, 0, samples);
-    if (clock_times == nullptr)
-        return clock_index;
-    return ApplyAdvancedNerovaCDR(samples, count, rx->cdr, rx->sample_interval, clock_index, clock_times);
-}
-
 struct Filters {
     ami::PeakingRun<RX_CTLE_ORDER> ctle;
     ami::TableLookup lim_amp;
@@ -46,8 +26,6 @@ struct Filters {
 
 int run_receiver(RxInstance *rx, int config, double *samples, int count, int clock_index, double *clock_times)
 {
-    if (!fusable(rx))
-        return run_blocks(rx, config, samples, count, clock_index, clock_times);
     const int s = config >= 0 && config < rx->ctle.config_count ? config : 0;
     Filters filters{{rx->ctle, s}, ami::TableLookup(rx->lim_amp), ami::RiseFallRun(rx->rise_fall)};
     int k = clock_index;

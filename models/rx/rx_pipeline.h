@@ -6,7 +6,8 @@
 
 namespace quorvane {
 
-// Filters count (>= 1) samples in place through the CTLE configuration
+// `rx` must hold all four blocks (AMI_Init keeps all or none). Filters
+// count (>= 1) samples in place through the CTLE configuration
 // `config`, the limiting amplifier and the edge-rate filter, and runs the
 // clock recovery over the result when clock_times is not null. Returns the
 // clock-times index after the last time written (clock_index when none was
