@@ -126,8 +126,8 @@ Impairments impairments_of(const Options &o, const Side &tx, const Side &rx)
     return link_impairments(o.impairments, tx.present() ? &tx.ami : nullptr, rx.present() ? &rx.ami : nullptr);
 }
 
-void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, const Impairments &impairments,
-                      RunRecord &run, const std::vector<Aggressor> &aggressors = {})
+void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run,
+                      const std::vector<Aggressor> &aggressors = {})
 {
     const FlowModel tx_flow{tx.instance.get(), tx.record.parameters.text,
                             !tx.present() || tx.ami.init_returns_impulse()};
@@ -144,6 +144,12 @@ void statistical_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
                                       rx_flow, aggressor_impulses, aggressor_tx);
     tx.record.init = run.statistical.tx_init;
     rx.record.init = run.statistical.rx_init;
+}
+
+// The statistical eye at the target bit-error ratio, from the statistical
+// flow's last response (with its crosstalk columns, if any).
+void ber_flow(const Options &o, const Impairments &impairments, RunRecord &run)
+{
     run.ber = analyse_ber(run.statistical.stages.back(), run.statistical.aggressors, impairments, o.bit_time(),
                           o.sample_interval(), o.samples_per_bit, o.impairments.target_ber);
 }
@@ -174,8 +180,8 @@ TimeDomainLink time_domain_link(Side &tx, Side &rx, const Channel &channel, cons
     return link;
 }
 
-void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, RunRecord &run,
-                      const std::vector<Aggressor> &aggressors = {})
+void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &channel, const Impairments &impairments,
+                      RunRecord &run, const std::vector<Aggressor> &aggressors = {})
 {
     const double dt = o.sample_interval();
     std::vector<std::vector<double>> aggressor_channels;
@@ -183,13 +189,13 @@ void time_domain_flow(const Options &o, Side &tx, Side &rx, const Channel &chann
         aggressor_channels.push_back(a.channel.impulse);
     const TimeDomainLink link = time_domain_link(tx, rx, channel, run.statistical, dt, aggressor_channels);
     TimeDomainSettings settings = time_domain_settings(o);
-    settings.tx_jitter = stimulus_jitter(run.ber->impairments, o.bit_time(), o.impairments.seed);
+    settings.tx_jitter = stimulus_jitter(impairments, o.bit_time(), o.impairments.seed);
 
     const StageResponse &last = run.statistical.stages.back();
     run.ignore_bits = std::max(tx.record.ignore_bits, rx.record.ignore_bits);
     AnalysisSettings analysis = analysis_settings(o, run.statistical, run.ignore_bits);
     analysis.reference = true;
-    analysis.decision = decision_impairments(run.ber->impairments, o.bit_time(), o.impairments.seed);
+    analysis.decision = decision_impairments(impairments, o.bit_time(), o.impairments.seed);
 
     Progress progress(o.progress);
     const TimeDomainRun wave = run_time_domain(settings, link, analysis, progress);
@@ -228,17 +234,18 @@ void crosstalk_flows(const Options &o, Side &tx, Side &rx, const LinkChannels &c
         record.notes.push_back(a.notes);
     }
     if (!o.statistical_only) {
-        statistical_flow(o, tx, rx, channels.through, impairments, run);
-        time_domain_flow(o, tx, rx, channels.through, run);
+        statistical_flow(o, tx, rx, channels.through, run);
+        time_domain_flow(o, tx, rx, channels.through, impairments, run);
         record.time_domain = true;
         record.eye_without = run.waveform.eye;
         reload(rx, 0);
     }
     reload(tx, channels.aggressors.size());
-    statistical_flow(o, tx, rx, channels.through, impairments, run, channels.aggressors);
+    statistical_flow(o, tx, rx, channels.through, run, channels.aggressors);
+    ber_flow(o, impairments, run);
     record.figures = crosstalk_figures(run.statistical, o.samples_per_bit, o.sample_interval());
     if (!o.statistical_only)
-        time_domain_flow(o, tx, rx, channels.through, run, channels.aggressors);
+        time_domain_flow(o, tx, rx, channels.through, impairments, run, channels.aggressors);
     run.crosstalk = record;
 }
 
@@ -291,9 +298,10 @@ int run(int argc, char **argv)
     load(tx);
     load(rx);
     if (channels.aggressors.empty()) {
-        statistical_flow(o, tx, rx, channel, impairments, run);
+        statistical_flow(o, tx, rx, channel, run);
+        ber_flow(o, impairments, run);
         if (!o.statistical_only)
-            time_domain_flow(o, tx, rx, channel, run);
+            time_domain_flow(o, tx, rx, channel, impairments, run);
     } else {
         crosstalk_flows(o, tx, rx, channels, impairments, run);
     }
