@@ -192,10 +192,18 @@ struct WaveformAnalyser::State {
         const long long keep = static_cast<long long>((oldest - ui) / dt) - 2;
         wave.discard_before(keep);
         ref.discard_before(keep);
+        bits.discard_before(first_needed_slot() - set.max_latency - 64);
+    }
+
+    // The earliest slot a decision still to be counted can have: that of the
+    // oldest one waiting, or of the last one counted. Before the first clock
+    // every bit is kept, since clock times may come after their samples.
+    long long first_needed_slot() const
+    {
         long long slot = !judged.empty() ? judged.front().slot : have_slot ? previous_slot : 0;
         if (!provisional.empty())
-            slot = std::min(slot, provisional.front().slot);
-        bits.discard_before(slot - set.max_latency - 64);
+            slot = judged.empty() && !have_slot ? provisional.front().slot : std::min(slot, provisional.front().slot);
+        return slot;
     }
 
     // Decisions are counted from the first clock of a settled stretch: the
