@@ -1,18 +1,13 @@
-// Runs the plotting script as a child process (no shell) and checks its pictures.
+// Finds the plotting scripts, runs them and checks their pictures.
 #include "plots.h"
 
 #include "host_error.h"
+#include "python_script.h"
 
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-
-extern char **environ;
 
 namespace ami_host {
 
@@ -46,31 +41,16 @@ std::string default_plot_script() { return script_beside_executable("plot_result
 
 namespace {
 
-// Runs `arguments` (the interpreter first) and returns those of `pictures`
-// in `dir` that it wrote, after removing any left from an earlier run.
-std::vector<std::string> run_plotting(std::vector<std::string> arguments, const std::vector<std::string> &pictures,
-                                      const std::string &dir)
+// Runs `script` with `arguments` and returns those of `pictures` in `dir`
+// that it wrote, after removing any left from an earlier run.
+std::vector<std::string> run_plotting(const std::string &python, const std::string &script,
+                                      const std::vector<std::string> &arguments,
+                                      const std::vector<std::string> &pictures, const std::string &dir)
 {
-    const std::string interpreter = arguments[0], script = arguments[1];
     // Pictures of an earlier run must not pass for this run's.
     for (const std::string &name : pictures)
         unlink((dir + "/" + name).c_str());
-    std::vector<char *> argv;
-    for (std::string &a : arguments)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    const int started = posix_spawnp(&child, interpreter.c_str(), nullptr, nullptr, argv.data(), environ);
-    if (started != 0)
-        throw Error("cannot start '" + interpreter + "' to draw the pictures: " + std::strerror(started));
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR)
-            throw Error("lost the plotting process: " + std::string(std::strerror(errno)));
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw Error("the plotting script failed (" + interpreter + " " + script +
-                    "); it needs Python 3 with matplotlib and numpy (Debian: python3-matplotlib)");
+    run_python_script(python, script, arguments);
     std::vector<std::string> written;
     for (const std::string &name : pictures) {
         const std::string path = dir + "/" + name;
@@ -82,13 +62,6 @@ std::vector<std::string> run_plotting(std::vector<std::string> arguments, const 
     return written;
 }
 
-std::string interpreter_or_default(const std::string &python)
-{
-    if (!python.empty())
-        return python;
-    return access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
-}
-
 } // namespace
 
 std::vector<std::string> draw_plots(const std::string &python, const std::string &script_option,
@@ -97,14 +70,13 @@ std::vector<std::string> draw_plots(const std::string &python, const std::string
     const std::string script = script_option.empty() ? default_plot_script() : script_option;
     if (!non_empty_file(script))
         throw Error("the plotting script '" + script + "' is missing");
-    return run_plotting({interpreter_or_default(python), script, dir}, {"eye.png", "responses.png", "clock.png"}, dir);
+    return run_plotting(python, script, {dir}, {"eye.png", "responses.png", "clock.png"}, dir);
 }
 
 std::vector<std::string> draw_stat_eye_plots(const std::string &python, const std::string &script,
                                              const std::string &dir)
 {
-    return run_plotting({interpreter_or_default(python), script, dir + "/report.json", dir},
-                        {"stat_eye.png", "bathtubs.png"}, dir);
+    return run_plotting(python, script, {dir + "/report.json", dir}, {"stat_eye.png", "bathtubs.png"}, dir);
 }
 
 } // namespace ami_host

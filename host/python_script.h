@@ -1,4 +1,4 @@
-// Running the Python scripts that draw the check and sweep commands' pictures.
+// Running the host's Python scripts, which draw its pictures.
 #pragma once
 
 #include <string>
