@@ -159,12 +159,8 @@ TimeDomainLink time_domain_link(Side &tx, Side &rx, const Channel &channel, cons
                                 double dt, const std::vector<std::vector<double>> &aggressor_channels)
 {
     const GetWaveUse use = getwave_use(tx.present(), tx.getwave(), rx.present(), rx.getwave());
-    TimeDomainLink link;
-    link.tx = use.tx ? tx.instance.get() : nullptr;
-    link.rx = use.rx ? rx.instance.get() : nullptr;
-    link.channel = discrete(response_between(channel.impulse, statistical.stages.back().impulse,
-                                             statistical.stages[1].impulse, tx.present(), rx.present(), use),
-                            dt);
+    TimeDomainLink link = victim_link(channel.impulse, statistical, tx.instance.get(), rx.instance.get(),
+                                      tx.present(), rx.present(), use, dt);
     link.reference = discrete(statistical.stages.back().impulse, dt);
     for (size_t k = 0; k < statistical.aggressors.size(); ++k) {
         AggressorLink aggressor;

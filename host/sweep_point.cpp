@@ -79,13 +79,8 @@ private:
     {
         const GetWaveUse use =
             getwave_use(tx != nullptr, getwave(setup_->tx_ami()), rx != nullptr, getwave(setup_->rx_ami()));
-        TimeDomainLink link;
-        link.tx = use.tx ? tx : nullptr;
-        link.rx = use.rx ? rx : nullptr;
-        link.channel = discrete(response_between(channel.impulse, statistical.stages.back().impulse,
-                                                 statistical.stages[1].impulse, tx != nullptr, rx != nullptr, use),
-                                setup_->options.sample_interval());
-        return link;
+        return victim_link(channel.impulse, statistical, tx, rx, tx != nullptr, rx != nullptr, use,
+                           setup_->options.sample_interval());
     }
 
     WaveformResult time_domain(const Channel &channel, const StatisticalResult &statistical, ModelInstance *tx,

@@ -28,6 +28,19 @@ std::vector<double> response_between(const std::vector<double> &channel, const s
     return channel;
 }
 
+TimeDomainLink victim_link(const std::vector<double> &channel, const StatisticalResult &statistical,
+                           ModelInstance *tx, ModelInstance *rx, bool tx_present, bool rx_present, GetWaveUse use,
+                           double sample_interval)
+{
+    TimeDomainLink link;
+    link.tx = use.tx ? tx : nullptr;
+    link.rx = use.rx ? rx : nullptr;
+    link.channel = discrete(response_between(channel, statistical.stages.back().impulse,
+                                             statistical.stages[1].impulse, tx_present, rx_present, use),
+                            sample_interval);
+    return link;
+}
+
 TimeDomainSettings time_domain_settings(const Options &o)
 {
     TimeDomainSettings settings;

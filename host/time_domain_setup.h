@@ -30,6 +30,13 @@ std::vector<double> response_between(const std::vector<double> &channel, const s
                                      const std::vector<double> &through_tx, bool tx_present, bool rx_present,
                                      GetWaveUse use);
 
+// The victim's link: `tx` and `rx` where `use` runs their AMI_GetWave, the
+// response between them (see response_between) as a discrete response, and
+// neither the linear reference nor aggressors.
+TimeDomainLink victim_link(const std::vector<double> &channel, const StatisticalResult &statistical,
+                           ModelInstance *tx, ModelInstance *rx, bool tx_present, bool rx_present, GetWaveUse use,
+                           double sample_interval);
+
 TimeDomainSettings time_domain_settings(const Options &o);
 
 // The analysis of a run whose models ignore `ignore_bits` bits, without the
