@@ -79,20 +79,6 @@ void SummingStage::finished()
         next_.finish();
 }
 
-namespace {
-
-// The stimulus levels of `bits`, samples_per_bit samples each.
-std::vector<double> levels(const std::vector<uint8_t> &bits, size_t samples_per_bit)
-{
-    std::vector<double> stimulus;
-    stimulus.reserve(bits.size() * samples_per_bit);
-    for (uint8_t bit : bits)
-        stimulus.insert(stimulus.end(), samples_per_bit, bit ? 0.5 : -0.5);
-    return stimulus;
-}
-
-} // namespace
-
 struct CrosstalkSources::Chain {
     PrbsSource prbs;
     ConvolutionStage channel;
@@ -127,12 +113,12 @@ Stage &CrosstalkSources::victim_input() { return sum_.input(0); }
 
 void CrosstalkSources::send(size_t bits)
 {
-    std::vector<uint8_t> pattern(bits);
+    pattern_.resize(bits);
     for (const auto &chain : chains_) {
-        for (uint8_t &bit : pattern)
+        for (uint8_t &bit : pattern_)
             bit = chain->prbs.next();
-        const std::vector<double> stimulus = levels(pattern, samples_per_bit_);
-        chain->head().push(stimulus.data(), stimulus.size());
+        nrz_samples(pattern_, samples_per_bit_, stimulus_);
+        chain->head().push(stimulus_.data(), stimulus_.size());
     }
 }
 

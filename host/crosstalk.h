@@ -65,6 +65,8 @@ private:
     SummingStage sum_;
     std::vector<std::unique_ptr<Chain>> chains_;
     size_t samples_per_bit_;
+    std::vector<uint8_t> pattern_; // one aggressor's bits of the piece being sent
+    std::vector<double> stimulus_; // and their samples
 };
 
 } // namespace ami_host

@@ -132,6 +132,15 @@ void GetWaveStage::hand_on_clocks()
     std::fill(clock_times_.begin(), clock_times_.end() - 1, -1.0);
 }
 
+double level_of(uint8_t bit) { return bit ? 0.5 : -0.5; }
+
+void nrz_samples(const std::vector<uint8_t> &bits, size_t samples_per_bit, std::vector<double> &samples)
+{
+    samples.clear();
+    for (uint8_t bit : bits)
+        samples.insert(samples.end(), samples_per_bit, level_of(bit));
+}
+
 namespace {
 
 // The end of the pipeline: the receiver's output (or the linear reference)
@@ -160,7 +169,6 @@ private:
 
 constexpr size_t kStimulusBits = 256; // bits generated at a time
 
-double level_of(uint8_t bit) { return bit ? 0.5 : -0.5; }
 
 // The linear reference: the stimulus through the whole link's statistical
 // response. On the sample grid the stimulus is NRZ, and the bit-rate
@@ -224,8 +232,7 @@ public:
         if (!jitter_) {
             for (uint8_t &bit : bits)
                 bit = prbs_.next();
-            for (uint8_t bit : bits)
-                samples.insert(samples.end(), per_bit_, level_of(bit));
+            nrz_samples(bits, per_bit_, samples);
             done_ += static_cast<int64_t>(count);
             return;
         }

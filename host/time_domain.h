@@ -73,6 +73,11 @@ private:
     std::string parameters_out_;
 };
 
+// The stimulus's level for a bit: -0.5 or +0.5 V.
+double level_of(uint8_t bit);
+// `samples` = the levels of `bits`, samples_per_bit samples each.
+void nrz_samples(const std::vector<uint8_t> &bits, size_t samples_per_bit, std::vector<double> &samples);
+
 struct TimeDomainSettings {
     int prbs_order = 15;
     long long bits = 0;
