@@ -2,8 +2,8 @@
 // 100 bits long at 32 samples per bit, with noise alone and with noise and
 // jitter. The baseline is the worst-case eye of the same pulse response at
 // the same 64 phases.
-#include "eye.h"
-#include "stat_eye.h"
+#include "statistical/worst_case_eye.h"
+#include "statistical/ber_eye.h"
 
 #include <benchmark/benchmark.h>
 

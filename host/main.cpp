@@ -1,24 +1,25 @@
 // ami_host: loads a Tx and an Rx IBIS-AMI model, runs the statistical and the
 // time-domain flow over a channel, and reports what a person needs to judge
 // the link: eyes, clock recovery and bit errors, in numbers and pictures.
-#include "ami_file.h"
-#include "channel.h"
-#include "cli.h"
-#include "crosstalk.h"
-#include "eye.h"
-#include "host_error.h"
-#include "link_channels.h"
-#include "model_loader.h"
-#include "parameter_string.h"
-#include "plots.h"
-#include "progress.h"
-#include "stat_eye_flow.h"
-#include "report.h"
-#include "statistical.h"
-#include "subcommands.h"
-#include "time_domain.h"
-#include "time_domain_impairments.h"
-#include "time_domain_setup.h"
+#include "model/ami_file.h"
+#include "channel/channel.h"
+#include "cli/run_options.h"
+#include "time_domain/crosstalk.h"
+#include "statistical/worst_case_eye.h"
+#include "base/host_error.h"
+#include "channel/link_channels.h"
+#include "model/model_loader.h"
+#include "model/parameter_string.h"
+#include "run/plots.h"
+#include "base/python_script.h"
+#include "base/progress.h"
+#include "statistical/ber_analysis.h"
+#include "run/report.h"
+#include "statistical/init_flow.h"
+#include "cli/subcommands.h"
+#include "time_domain/time_domain_run.h"
+#include "time_domain/impairment_draws.h"
+#include "run/time_domain_setup.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -289,7 +290,7 @@ int run(int argc, char **argv)
     prepare_output_folder(o.out_dir);
     if (o.plots && o.plot_script.empty())
         o.plot_script = default_plot_script();
-    const std::string stat_eye_script = o.plots ? script_beside_executable("plot_stat_eye.py") : "";
+    const std::string stat_eye_script = o.plots ? host_script("plot_stat_eye.py") : "";
 
     load(tx);
     load(rx);

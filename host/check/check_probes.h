@@ -2,8 +2,8 @@
 // in a child process on a freshly loaded library and returns its results.
 #pragma once
 
-#include "model_check.h"
-#include "model_drive.h"
+#include "check/model_check.h"
+#include "check/model_drive.h"
 
 #include <string>
 #include <vector>

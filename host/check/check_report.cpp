@@ -1,7 +1,7 @@
 // Writing the model checks' results.
-#include "check_report.h"
+#include "check/check_report.h"
 
-#include "host_error.h"
+#include "base/host_error.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 // The checks of AMI_GetWave: a data run with its clock times, block sizes,
 // AMI_Init against AMI_GetWave, instances side by side and odd timing.
-#include "check_probes.h"
+#include "check/check_probes.h"
 
 #include <algorithm>
 #include <cmath>

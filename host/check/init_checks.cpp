@@ -1,6 +1,6 @@
 // The checks of the library against its .ami file, of the parameter string
 // and of AMI_Init.
-#include "check_probes.h"
+#include "check/check_probes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The child process: the work's text travels back over a pipe, prefixed by
 // one letter that says whether it is a result or an exception's message.
-#include "isolated_run.h"
+#include "check/isolated_run.h"
 
 #include <poll.h>
 #include <signal.h>

@@ -2,10 +2,10 @@
 // hands back its results as JSON; a probe that crashes, hangs or stops on an
 // error fails its first check and leaves the others it would have measured
 // skipped.
-#include "model_check.h"
+#include "check/model_check.h"
 
-#include "check_probes.h"
-#include "isolated_run.h"
+#include "check/check_probes.h"
+#include "check/isolated_run.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,9 +1,9 @@
 // The checks' model driver and stimuli.
-#include "model_drive.h"
+#include "check/model_drive.h"
 
-#include "eye.h"
-#include "parameter_string.h"
-#include "prbs.h"
+#include "statistical/worst_case_eye.h"
+#include "model/parameter_string.h"
+#include "time_domain/prbs.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 // the array, and the stimuli the checks feed it.
 #pragma once
 
-#include "ami_file.h"
-#include "model_loader.h"
+#include "model/ami_file.h"
+#include "model/model_loader.h"
 
 #include <string>
 #include <utility>

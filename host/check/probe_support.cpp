@@ -1,5 +1,5 @@
 // The probes' shared pieces: results, figures, curves and AMI_Init calls.
-#include "check_probes.h"
+#include "check/check_probes.h"
 
 #include <algorithm>
 #include <charconv>

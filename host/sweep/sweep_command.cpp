@@ -1,7 +1,7 @@
 // Sweep and merge from the request to the files.
-#include "sweep_command.h"
+#include "sweep/sweep_command.h"
 
-#include "host_error.h"
+#include "base/host_error.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -2,7 +2,7 @@
 // shards' results merged into the table a single run gives.
 #pragma once
 
-#include "sweep_runner.h"
+#include "sweep/sweep_runner.h"
 
 #include <ostream>
 #include <string>

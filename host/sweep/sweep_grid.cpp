@@ -1,8 +1,8 @@
 // Sweep axes from the command line, checked against the .ami files.
-#include "sweep_grid.h"
+#include "sweep/sweep_grid.h"
 
-#include "host_error.h"
-#include "parameter_string.h"
+#include "base/host_error.h"
+#include "model/parameter_string.h"
 
 #include <algorithm>
 #include <charconv>

@@ -2,7 +2,7 @@
 // parameter, its points in a fixed order, and the shards that split it.
 #pragma once
 
-#include "ami_file.h"
+#include "model/ami_file.h"
 
 #include <string>
 #include <vector>

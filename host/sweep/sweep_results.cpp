@@ -1,7 +1,7 @@
 // Writing, reading and merging sweep results.
-#include "sweep_results.h"
+#include "sweep/sweep_results.h"
 
-#include "host_error.h"
+#include "base/host_error.h"
 
 #include <algorithm>
 #include <charconv>

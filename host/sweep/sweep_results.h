@@ -3,7 +3,7 @@
 // merge of shards, and the best settings per channel.
 #pragma once
 
-#include "sweep_grid.h"
+#include "sweep/sweep_grid.h"
 
 #include <nlohmann/json.hpp>
 

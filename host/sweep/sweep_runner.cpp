@@ -1,6 +1,6 @@
 // The worker processes: worker w evaluates every jobs-th point of the list
 // from the w-th on, and hands each result back as one JSON line over its pipe.
-#include "sweep_runner.h"
+#include "sweep/sweep_runner.h"
 
 #include <poll.h>
 #include <signal.h>

@@ -4,7 +4,7 @@
 // crashes costs its worker's remaining points, not the sweep.
 #pragma once
 
-#include "sweep_results.h"
+#include "sweep/sweep_results.h"
 
 #include <functional>
 #include <vector>

@@ -1,9 +1,9 @@
 // The host's .ami reader on the models' own .ami files (accepted, defaults
 // and allowed values as the models themselves have them) and on malformed files.
-#include "ami_file.h"
-#include "host_error.h"
-#include "model_loader.h"
-#include "parameter_string.h"
+#include "model/ami_file.h"
+#include "base/host_error.h"
+#include "model/model_loader.h"
+#include "model/parameter_string.h"
 
 #include <gtest/gtest.h>
 

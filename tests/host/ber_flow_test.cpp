@@ -1,10 +1,10 @@
 // The link's jitter and noise in the streamed time-domain flow, against the
 // statistical eye and for repeatable runs.
-#include "eye.h"
-#include "jitter.h"
-#include "stat_eye.h"
-#include "time_domain.h"
-#include "time_domain_impairments.h"
+#include "statistical/worst_case_eye.h"
+#include "statistical/jitter.h"
+#include "statistical/ber_eye.h"
+#include "time_domain/time_domain_run.h"
+#include "time_domain/impairment_draws.h"
 
 #include <gtest/gtest.h>
 

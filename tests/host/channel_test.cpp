@@ -1,10 +1,10 @@
 // The channel: the embedded line's physical properties, files of impulse or
 // step responses and their errors, the FFT convolution and the PRBS stimulus.
-#include "channel.h"
-#include "convolver.h"
-#include "host_error.h"
-#include "nrz_convolver.h"
-#include "prbs.h"
+#include "channel/channel.h"
+#include "time_domain/convolver.h"
+#include "base/host_error.h"
+#include "time_domain/nrz_convolver.h"
+#include "time_domain/prbs.h"
 #include "test_signals.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The eye's inner loops against the plain loops they replaced, bit for bit.
-#include "eye_columns.h"
+#include "time_domain/eye_columns.h"
 
 #include "../reference/same_bits.h"
 

@@ -1,10 +1,10 @@
 // Eye metrics: worst-case eye of a pulse response, and the eye, latency,
 // errors and clock settling of a waveform sampled on a clock.
-#include "channel.h"
-#include "eye.h"
-#include "waveform_analysis.h"
-#include "model_loader.h"
-#include "statistical.h"
+#include "channel/channel.h"
+#include "statistical/worst_case_eye.h"
+#include "time_domain/waveform_analysis.h"
+#include "model/model_loader.h"
+#include "statistical/init_flow.h"
 
 #include <gtest/gtest.h>
 

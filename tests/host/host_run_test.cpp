@@ -272,7 +272,7 @@ TEST(HostRun, ACopiedHostFindsItsPlottingScriptWhereItIsInstalled)
     char text[512] = {};
     const size_t got = std::fread(text, 1, sizeof text - 1, missing);
     EXPECT_NE(pclose(missing), 0);
-    EXPECT_NE(std::string(text, got).find("cannot find the plotting script plot_results.py in '" + prefix + "/bin'"),
+    EXPECT_NE(std::string(text, got).find("cannot find the script plot_results.py in '" + prefix + "/bin'"),
               std::string::npos)
         << text;
     const std::string install = "cp '" + std::string(PLOT_SCRIPT) + "' '" + STAT_EYE_PLOT_SCRIPT + "' '" + prefix +

@@ -1,8 +1,8 @@
 // The model checks on our models, the pass-through model and the faulty test
 // models: each fault is flagged by its own check and by nothing else.
-#include "check_report.h"
-#include "isolated_run.h"
-#include "model_check.h"
+#include "check/check_report.h"
+#include "check/isolated_run.h"
+#include "check/model_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The parameter string builder: defaults, nested branches, text values and
 // the overrides it refuses.
-#include "ami_file.h"
-#include "host_error.h"
-#include "parameter_string.h"
+#include "model/ami_file.h"
+#include "base/host_error.h"
+#include "model/parameter_string.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Bit-error-ratio analysis: the statistical eye against closed forms and the
 // worst-case eye, jitter and noise settings, and the time-domain jitter.
-#include "ami_file.h"
-#include "eye.h"
-#include "host_error.h"
-#include "jitter.h"
-#include "stat_eye.h"
-#include "stat_eye_json.h"
-#include "timing_jitter.h"
+#include "model/ami_file.h"
+#include "statistical/worst_case_eye.h"
+#include "base/host_error.h"
+#include "statistical/jitter.h"
+#include "statistical/ber_eye.h"
+#include "statistical/ber_eye_json.h"
+#include "time_domain/edge_jitter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Sweeps: axes read against our models' .ami files, shards that cover the
 // grid once, parallel points, and merged shards byte-identical to one run.
-#include "host_error.h"
-#include "sweep_command.h"
+#include "base/host_error.h"
+#include "sweep/sweep_command.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

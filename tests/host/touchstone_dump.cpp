@@ -10,9 +10,9 @@
 //     the step response of the file's through path, one value a line,
 //     then the assumptions and warnings as "# " lines.
 // Exits 1 with the reader's message when the file is refused.
-#include "frequency_to_impulse.h"
-#include "host_error.h"
-#include "touchstone.h"
+#include "channel/frequency_to_impulse.h"
+#include "base/host_error.h"
+#include "channel/touchstone.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // Touchstone channels: reading and writing files, network paths, and the
 // impulse responses built from them, against networks whose answers are
 // known in closed form.
-#include "channel.h"
-#include "frequency_to_impulse.h"
-#include "host_error.h"
-#include "network_paths.h"
-#include "touchstone.h"
+#include "channel/channel.h"
+#include "channel/frequency_to_impulse.h"
+#include "base/host_error.h"
+#include "channel/network_paths.h"
+#include "channel/touchstone.h"
 
 #include <gtest/gtest.h>
 

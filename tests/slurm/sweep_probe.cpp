@@ -4,8 +4,8 @@
 //   sweep_probe sweep --sweep NAME=... [--channels A B] [--shard K/N] [--jobs J] --out DIR [--best METRIC]
 //   sweep_probe merge FILE... --out DIR [--best METRIC]
 // NAME is looked up in our Tx and Rx models' .ami files.
-#include "host_error.h"
-#include "sweep_command.h"
+#include "base/host_error.h"
+#include "sweep/sweep_command.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,0 +1,20 @@
+// Running the host's Python scripts, which draw its pictures.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ami_host {
+
+// The host's script `name` (plot_results.py, plot_check.py, ...): beside
+// this program, or in ../share/ami_host once installed. Throws Error when it
+// is not there.
+std::string host_script(const std::string &name);
+
+// Runs `python` (empty: /usr/bin/python3 when present, else python3 on the
+// path) on `script` with `arguments`, without a shell. Throws Error when it
+// cannot be started or fails.
+void run_python_script(const std::string &python, const std::string &script,
+                       const std::vector<std::string> &arguments);
+
+} // namespace ami_host

@@ -1,0 +1,66 @@
+// Finds the plotting scripts, runs them and checks their pictures.
+#include "run/plots.h"
+
+#include "base/host_error.h"
+#include "base/python_script.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace ami_host {
+
+namespace {
+
+bool non_empty_file(const std::string &path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+}
+
+} // namespace
+
+std::string default_plot_script() { return host_script("plot_results.py"); }
+
+namespace {
+
+// Runs `script` with `arguments` and returns those of `pictures` in `dir`
+// that it wrote, after removing any left from an earlier run.
+std::vector<std::string> run_plotting(const std::string &python, const std::string &script,
+                                      const std::vector<std::string> &arguments,
+                                      const std::vector<std::string> &pictures, const std::string &dir)
+{
+    // Pictures of an earlier run must not pass for this run's.
+    for (const std::string &name : pictures)
+        unlink((dir + "/" + name).c_str());
+    run_python_script(python, script, arguments);
+    std::vector<std::string> written;
+    for (const std::string &name : pictures) {
+        const std::string path = dir + "/" + name;
+        if (non_empty_file(path))
+            written.push_back(path);
+    }
+    if (written.empty())
+        throw Error("the plotting script wrote no picture into '" + dir + "'");
+    return written;
+}
+
+} // namespace
+
+std::vector<std::string> draw_plots(const std::string &python, const std::string &script_option,
+                                    const std::string &dir)
+{
+    const std::string script = script_option.empty() ? default_plot_script() : script_option;
+    if (!non_empty_file(script))
+        throw Error("the plotting script '" + script + "' is missing");
+    return run_plotting(python, script, {dir}, {"eye.png", "responses.png", "clock.png"}, dir);
+}
+
+std::vector<std::string> draw_stat_eye_plots(const std::string &python, const std::string &script,
+                                             const std::string &dir)
+{
+    return run_plotting(python, script, {dir + "/report.json", dir}, {"stat_eye.png", "bathtubs.png"}, dir);
+}
+
+} // namespace ami_host

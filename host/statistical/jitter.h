@@ -1,0 +1,112 @@
+// Jitter and noise of a link: the impairments a transmitter and a receiver
+// declare in their .ami files (or the user sets), and the density over
+// sampling phase that the statistical eye convolves with.
+#pragma once
+
+#include "model/ami_file.h"
+
+#include <string>
+#include <vector>
+
+namespace ami_host {
+
+// A time given either in unit intervals or in seconds.
+struct TimeAmount {
+    double value = 0.0;
+    bool in_ui = false; // true: unit intervals; false: seconds
+
+    double ui(double bit_time) const { return in_ui ? value : value / bit_time; }
+    double seconds(double bit_time) const { return in_ui ? value * bit_time : value; }
+};
+
+// Parses a time as an option gives it: a number of seconds ("1e-12",
+// "1e-12s") or of unit intervals ("0.01UI", "0.01 ui"). Numbers follow C
+// conventions whatever the locale. Throws Error when the text is not one.
+TimeAmount parse_time_amount(const std::string &text);
+
+// Every amplitude is half of its peak-to-peak value; random jitter and noise
+// are standard deviations.
+struct Impairments {
+    // Transmitter: moves the data's transition instants.
+    TimeAmount tx_rj, tx_dj, tx_dcd, tx_sj;
+    double tx_sj_frequency = 0.0; // Hz; 0: not given, and Tx_Sj is then ignored
+    // Receiver: moves the sampling instants.
+    TimeAmount rx_rj, rx_dj, rx_dcd, rx_sj;
+    // Hz, set by option only. 0: the time-domain flow draws the sinusoid's
+    // phase afresh for every clock, which gives the same arcsine density the
+    // statistical flow uses.
+    double rx_sj_frequency = 0.0;
+    // The recovered clock's offset from the sampling instant the host would
+    // choose (signed), and its own jitter.
+    TimeAmount rx_clock_recovery_mean, rx_clock_recovery_rj, rx_clock_recovery_dj, rx_clock_recovery_sj,
+        rx_clock_recovery_dcd;
+    double rx_noise = 0.0;       // volts, standard deviation at the decision point
+    double rx_sensitivity = 0.0; // volts: samples closer than this to the threshold are not resolved
+};
+
+// The names this record holds, as .ami files and options spell them
+// ("Tx_Rj", ..., "Rx_Receiver_Sensitivity", and "Rx_Sj_Frequency").
+std::vector<std::string> impairment_names();
+
+// Sets the impairment `name` from text: a time as parse_time_amount reads it,
+// or a plain number of volts or hertz. Throws Error for an unknown name, a
+// malformed value, or a negative one (only Rx_Clock_Recovery_Mean is signed).
+void set_impairment(Impairments &impairments, const std::string &name, const std::string &text);
+
+// One impairment of a record, by name: a time, or volts or hertz.
+struct ImpairmentValue {
+    std::string name;
+    bool is_time = false;
+    TimeAmount time;
+    double number = 0.0;
+};
+
+// The impairments of a record that are not zero, in the order of impairment_names().
+std::vector<ImpairmentValue> nonzero_impairments(const Impairments &impairments);
+
+enum class LinkSide { Tx, Rx };
+
+// Takes the impairments that a model of `side` declares among its reserved
+// parameters: a Type UI value is in unit intervals, a Type Float (or Integer)
+// one in seconds (volts or hertz for Rx_Noise, Rx_Receiver_Sensitivity and
+// Tx_Sj_Frequency), and a short-form one is read as an option would be. The
+// value is the declared default (the typical value of a Range or Corner).
+// Parameters of the other side, Usage Out ones (whose values arrive from the
+// model at run time) and reserved names this record does not hold are left
+// alone. Returns the names taken. Throws Error "<origin>:<line>: ..." for a
+// value it cannot use.
+std::vector<std::string> take_declared_impairments(Impairments &impairments,
+                                                   const std::vector<AmiParameter> &reserved, LinkSide side,
+                                                   const std::string &origin);
+
+// A probability density of the sampling instant's displacement relative to
+// the data, in unit intervals: a Gaussian of deviation `sigma` around each of
+// a set of weighted points (the dual-Dirac, duty-cycle and sinusoidal parts).
+struct JitterDensity {
+    double sigma = 0.0;
+    std::vector<double> offsets{0.0};
+    std::vector<double> weights{1.0};
+};
+
+// Sinusoidal jitter enters as this many equally likely points, the quantiles
+// of its arcsine density.
+constexpr int kSinusoidPoints = 256;
+
+// Adds a component to a density, by convolution.
+void add_dual_dirac(JitterDensity &density, double amplitude);
+void add_sinusoid(JitterDensity &density, double amplitude);
+void add_gaussian(JitterDensity &density, double sigma);
+
+// All the jitter of `impairments` (transmitter, receiver and recovered
+// clock, the offset excepted) as one density in unit intervals.
+JitterDensity sampling_jitter(const Impairments &impairments, double bit_time);
+
+// P(displacement < x) and P(displacement > x), each accurate in relative
+// terms far into its tail. A point exactly at x counts half when sigma is 0.
+double jitter_below(const JitterDensity &density, double x);
+double jitter_above(const JitterDensity &density, double x);
+
+// The Gaussian tail P(N(0, 1) > x).
+double gaussian_tail(double x);
+
+} // namespace ami_host
