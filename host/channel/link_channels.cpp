@@ -1,7 +1,11 @@
-// The through channel and the aggressors named by the options.
+// The through channel and the aggressors that a link's settings name.
 #include "channel/link_channels.h"
 
+#include "base/host_error.h"
+#include "channel/touchstone.h"
+
 #include <cmath>
+#include <optional>
 
 namespace ami_host {
 
@@ -20,33 +24,32 @@ TouchstoneChoice crosstalk_choice(const TouchstoneChoice &through)
 
 } // namespace
 
-LinkChannels make_link_channels(const Options &o)
+LinkChannels make_link_channels(const ChannelSettings &c, double dt, double bit_time)
 {
-    const double dt = o.sample_interval();
-    const ChannelOptions &c = o.channels;
     LinkChannels link;
     size_t dropped = 0;
-    if (o.channel_file.empty()) {
-        link.through = embedded_channel(o.line, dt, o.bit_time());
+    std::optional<SParameters> network;
+    if (c.file.empty()) {
+        link.through = embedded_channel(c.line, dt, bit_time);
         dropped = static_cast<size_t>(std::lround(link.through.delay_removed / dt));
-    } else if (is_touchstone_name(o.channel_file)) {
-        TouchstoneChannel t = touchstone_channel(o.channel_file, c.touchstone, dt, o.bit_time());
+    } else if (is_touchstone_name(c.file)) {
+        network = read_touchstone(c.file);
+        TouchstoneChannel t = touchstone_channel(*network, c.touchstone, dt, bit_time);
         link.through = std::move(t.channel);
         link.notes = std::move(t.notes);
         dropped = t.lead_in_dropped;
     } else {
-        link.through = channel_from_file(o.channel_file, o.channel_kind, dt);
+        link.through = channel_from_file(c.file, c.kind, dt);
     }
     const TouchstoneChoice xtalk = crosstalk_choice(c.touchstone);
-    for (const std::string &text : c.xtalk_files) {
-        const EndedName file = split_end(text);
-        for (Aggressor &a : crosstalk_from_file(file.name, file.end, xtalk, o.channel_kind, dt, o.bit_time(), dropped))
+    for (const CrosstalkFile &file : c.xtalk_files)
+        for (Aggressor &a : crosstalk_from_file(file.path, file.end, xtalk, c.kind, dt, bit_time, dropped))
             link.aggressors.push_back(std::move(a));
-    }
-    for (const std::string &text : c.aggressor_pairs) {
-        const EndedName pair = split_end(text);
-        link.aggressors.push_back(
-            crosstalk_from_pair(o.channel_file, std::stoi(pair.name), pair.end, xtalk, dt, o.bit_time(), dropped));
+    for (const CrosstalkPair &pair : c.aggressor_pairs) {
+        if (!network)
+            throw Error("crosstalk from pair " + std::to_string(pair.pair) +
+                        " needs a Touchstone channel (--channel FILE.sNp)");
+        link.aggressors.push_back(crosstalk_from_pair(*network, pair.pair, pair.end, xtalk, dt, bit_time, dropped));
     }
     if (!c.write_touchstone.empty())
         write_channel_touchstone(link.through, c.write_touchstone);

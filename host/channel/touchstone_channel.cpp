@@ -123,10 +123,9 @@ bool is_touchstone_name(const std::string &path)
            std::all_of(extension.begin() + 1, extension.end() - 1, [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
-TouchstoneChannel touchstone_channel(const std::string &path, const TouchstoneChoice &choice, double sample_interval,
+TouchstoneChannel touchstone_channel(const SParameters &network, const TouchstoneChoice &choice, double sample_interval,
                                      double bit_time)
 {
-    const SParameters network = read_touchstone(path);
     const bool single = choice.single_from > 0 && choice.single_to > 0;
     const FrequencyResponse through = single ? single_ended_path(network, choice.single_from, choice.single_to)
                                              : through_path(network, choice.numbering);
@@ -137,7 +136,7 @@ TouchstoneChannel touchstone_channel(const std::string &path, const TouchstoneCh
     Channel &c = result.channel;
     c.impulse = shifted(response.impulse, drop);
     c.sample_interval = sample_interval;
-    c.source = path;
+    c.source = network.source;
     c.delay_removed = static_cast<double>(drop) * sample_interval;
     c.description = through.description + " (" + std::to_string(network.frequencies.size()) + " frequencies, " +
                     "DC " + dc_text(choice) + ")";
@@ -169,13 +168,12 @@ std::vector<Aggressor> crosstalk_from_file(const std::string &path, CrosstalkEnd
     return aggressors;
 }
 
-Aggressor crosstalk_from_pair(const std::string &path, int pair, CrosstalkEnd end, const TouchstoneChoice &choice,
+Aggressor crosstalk_from_pair(const SParameters &network, int pair, CrosstalkEnd end, const TouchstoneChoice &choice,
                               double sample_interval, double bit_time, size_t victim_dropped)
 {
-    const SParameters network = read_touchstone(path);
     const int pairs = network.ports % 4 == 0 ? network.ports / 4 : 0;
     if (pair < 1 || pair >= pairs)
-        throw Error(path + ": no aggressor pair " + std::to_string(pair) + ": the file's " +
+        throw Error(network.source + ": no aggressor pair " + std::to_string(pair) + ": the file's " +
                     std::to_string(network.ports) + " ports hold " + std::to_string(pairs) +
                     " differential pairs, pair 0 the victim");
     return aggressor_from_path(network, crosstalk_path(network, choice.numbering, pair, end), end, choice,

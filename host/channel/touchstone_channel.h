@@ -29,10 +29,10 @@ struct TouchstoneChannel {
     std::vector<std::string> notes; // the file's notes, the assumptions, then the warnings marked as such
 };
 
-// The through channel of `path` (S21 of a two-port, else Sdd21 of pair 0 or
+// The through channel of `network` (S21 of a two-port, else Sdd21 of pair 0 or
 // the chosen single-ended path), as long as the data's frequency step
 // resolves, its pure delay less one bit of lead-in dropped.
-TouchstoneChannel touchstone_channel(const std::string &path, const TouchstoneChoice &choice, double sample_interval,
+TouchstoneChannel touchstone_channel(const SParameters &network, const TouchstoneChoice &choice, double sample_interval,
                                      double bit_time);
 
 // A crosstalk aggressor: its path into the victim's receiver.
@@ -52,8 +52,8 @@ std::vector<Aggressor> crosstalk_from_file(const std::string &path, CrosstalkEnd
                                            ResponseKind kind, double sample_interval, double bit_time,
                                            size_t victim_dropped);
 
-// The crosstalk from aggressor pair `pair` of the through channel's own file.
-Aggressor crosstalk_from_pair(const std::string &path, int pair, CrosstalkEnd end, const TouchstoneChoice &choice,
+// The crosstalk from aggressor pair `pair` of the through channel's own network.
+Aggressor crosstalk_from_pair(const SParameters &network, int pair, CrosstalkEnd end, const TouchstoneChoice &choice,
                               double sample_interval, double bit_time, size_t victim_dropped);
 
 // Writes `channel` as a matched two-port from 10 MHz to 50 GHz in 10 MHz steps.

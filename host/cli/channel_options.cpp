@@ -7,7 +7,38 @@
 
 namespace ami_host {
 
-void add_channel_options(CLI::App &app, ChannelOptions &o)
+namespace {
+
+// A name with an optional ":near" or ":far" after it (far when none).
+struct EndedName {
+    std::string name;
+    CrosstalkEnd end = CrosstalkEnd::Far;
+};
+
+EndedName split_end(const std::string &text)
+{
+    for (const auto &[suffix, end] : {std::pair{":near", CrosstalkEnd::Near}, std::pair{":far", CrosstalkEnd::Far}}) {
+        const std::string s = suffix;
+        if (text.size() > s.size() && text.compare(text.size() - s.size(), s.size(), s) == 0)
+            return {text.substr(0, text.size() - s.size()), end};
+    }
+    return {text, CrosstalkEnd::Far};
+}
+
+CrosstalkPair aggressor_pair(const std::string &text)
+{
+    const EndedName pair = split_end(text);
+    const std::string &number = pair.name;
+    if (number.empty() || number.size() > 4 || number.find_first_not_of("0123456789") != std::string::npos ||
+        std::stol(number) < 1)
+        throw CLI::ValidationError("--aggressor " + text,
+                                   "give a pair number from 1 (pair 0 is the victim), with :near or :far");
+    return {std::stoi(number), pair.end};
+}
+
+} // namespace
+
+void add_channel_options(CLI::App &app, ChannelSettings &o)
 {
     const std::map<std::string, PortNumbering> numberings{{"adjacent", PortNumbering::Adjacent},
                                                           {"halves", PortNumbering::Halves}};
@@ -50,42 +81,39 @@ void add_channel_options(CLI::App &app, ChannelOptions &o)
                    "write the channel as a matched two-port, 10 MHz to 50 GHz in 10 MHz steps")
         ->type_name("FILE.s2p")
         ->group("Channel");
-    app.add_option("--xtalk", o.xtalk_files,
-                   "crosstalk into the receiver, repeatable: a two-port (S21) or one pair (Sdd21) is the crosstalk "
-                   "path itself; a file of more pairs adds each pair after the first as an aggressor, far-end "
-                   "unless FILE:near; a time/value file (--channel-kind) is the crosstalk response")
+    app.add_option_function<std::vector<std::string>>(
+           "--xtalk",
+           [&o](const std::vector<std::string> &texts) {
+               for (const std::string &text : texts) {
+                   const EndedName file = split_end(text);
+                   o.xtalk_files.push_back({file.name, file.end});
+               }
+           },
+           "crosstalk into the receiver, repeatable: a two-port (S21) or one pair (Sdd21) is the crosstalk "
+           "path itself; a file of more pairs adds each pair after the first as an aggressor, far-end "
+           "unless FILE:near; a time/value file (--channel-kind) is the crosstalk response")
         ->type_name("FILE[:near]")
         ->group("Crosstalk");
-    app.add_option("--aggressor", o.aggressor_pairs,
-                   "crosstalk from differential pair N (from 1) of the Touchstone channel's own file, far-end "
-                   "unless N:near; repeatable")
+    app.add_option_function<std::vector<std::string>>(
+           "--aggressor",
+           [&o](const std::vector<std::string> &texts) {
+               for (const std::string &text : texts)
+                   o.aggressor_pairs.push_back(aggressor_pair(text));
+           },
+           "crosstalk from differential pair N (from 1) of the Touchstone channel's own file, far-end "
+           "unless N:near; repeatable")
         ->type_name("N[:near]")
         ->group("Crosstalk");
 }
 
-EndedName split_end(const std::string &text)
+std::string check_channel_options(const ChannelSettings &o)
 {
-    for (const auto &[suffix, end] : {std::pair{":near", CrosstalkEnd::Near}, std::pair{":far", CrosstalkEnd::Far}}) {
-        const std::string s = suffix;
-        if (text.size() > s.size() && text.compare(text.size() - s.size(), s.size(), s) == 0)
-            return {text.substr(0, text.size() - s.size()), end};
-    }
-    return {text, CrosstalkEnd::Far};
-}
-
-std::string check_channel_options(const ChannelOptions &o, const std::string &channel_file)
-{
-    const bool touchstone = !channel_file.empty() && is_touchstone_name(channel_file);
+    const bool touchstone = !o.file.empty() && is_touchstone_name(o.file);
     const TouchstoneChoice defaults;
     if (!touchstone && (o.touchstone.single_from > 0 || o.touchstone.dc_method != defaults.dc_method))
         return "--single-ended, --dc and --dc-value choose from a Touchstone channel (--channel FILE.sNp)";
     if (!touchstone && !o.aggressor_pairs.empty())
         return "--aggressor takes pairs of a Touchstone channel's file (--channel FILE.sNp)";
-    for (const std::string &pair : o.aggressor_pairs) {
-        const std::string number = split_end(pair).name;
-        if (number.empty() || number.size() > 4 || number.find_first_not_of("0123456789") != std::string::npos || std::stol(number) < 1)
-            return "--aggressor " + pair + ": give a pair number from 1 (pair 0 is the victim), with :near or :far";
-    }
     return "";
 }
 

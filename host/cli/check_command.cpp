@@ -1,16 +1,13 @@
 // ami_host check: runs the model checks on one model and reports them as a
 // table, as check.json and, where the checks kept responses, as check.png.
-#include "cli/subcommands.h"
+#include "cli/commands.h"
 
 #include "check/check_report.h"
-#include "base/host_error.h"
+#include "cli/command_line.h"
 #include "check/model_check.h"
 #include "base/python_script.h"
 
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 
 namespace ami_host {
@@ -28,16 +25,8 @@ struct CheckCommand {
     std::string tx_model, tx_ami, rx_model, rx_ami;
     double bit_rate = 10e9;
     CheckOptions options;
-    std::string out_dir = "ami_host_check";
-    bool plots = true;
-    std::string python;
+    OutputSettings output;
 };
-
-int usage_error(const std::string &message)
-{
-    std::cerr << "ami_host check: " << message << "\nRun ami_host check --help for the options.\n";
-    return 2;
-}
 
 void add_options(CLI::App &app, CheckCommand &c)
 {
@@ -61,14 +50,8 @@ void add_options(CLI::App &app, CheckCommand &c)
         ->check(CLI::Range(1.0, 3600.0))
         ->capture_default_str()
         ->group("Signal");
-    app.add_option("--out", c.out_dir, "folder for check.json and check.png")
-        ->type_name("DIR")
-        ->capture_default_str()
-        ->group("Output");
-    app.add_flag("--no-plots", [&c](int64_t) { c.plots = false; }, "draw no picture")->group("Output");
-    app.add_option("--python", c.python, "Python interpreter with matplotlib (default: /usr/bin/python3)")
-        ->type_name("FILE")
-        ->group("Output");
+    c.output.out_dir = "ami_host_check";
+    add_output_options(app, c.output, "check.json and check.png");
 }
 
 // The model the command line names: one side, with its .ami file.
@@ -87,9 +70,9 @@ std::string subject_problem(const CheckCommand &c)
 // picture of an earlier run must not pass for this one's.
 void draw_picture(const CheckCommand &c)
 {
-    const std::string picture = c.out_dir + "/check.png";
+    const std::string picture = c.output.out_dir + "/check.png";
     std::remove(picture.c_str());
-    run_python_script(c.python, host_script("plot_check.py"), {c.out_dir});
+    run_python_script(c.output.python, host_script("plot_check.py"), {c.output.out_dir});
 }
 
 } // namespace
@@ -97,31 +80,26 @@ void draw_picture(const CheckCommand &c)
 int run_check_command(int argc, char **argv)
 {
     CLI::App app{kDescription, "ami_host check"};
-    app.get_formatter()->column_width(34);
+    use_help_layout(app);
     CheckCommand c;
     add_options(app, c);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        return app.exit(e);
-    }
+    if (const int code = parse_or_exit(app, argc, argv); code >= 0)
+        return code;
     if (const std::string problem = subject_problem(c); !problem.empty())
-        return usage_error(problem);
+        return usage_error(app, problem);
     const bool tx = !c.tx_model.empty();
     const CheckSubject subject{tx ? c.tx_model : c.rx_model, tx ? c.tx_ami : c.rx_ami, tx ? "Tx" : "Rx"};
     c.options.bit_time = 1.0 / c.bit_rate;
 
-    std::error_code made;
-    std::filesystem::create_directories(c.out_dir, made);
-    if (made)
-        throw Error("cannot create the output folder '" + c.out_dir + "': " + made.message());
+    const std::string &dir = c.output.out_dir;
+    create_output_folder(dir);
     const std::vector<CheckResult> results = check_model(subject, c.options);
     std::cout << "Checks of the " << subject.side << " model " << subject.library << " (" << subject.ami << ")\n";
     print_check_table(std::cout, results);
-    write_check_json(c.out_dir + "/check.json", subject, results);
-    std::cout << "Report: " << c.out_dir << "/check.json\n";
+    write_check_json(dir + "/check.json", subject, results);
+    std::cout << "Report: " << dir << "/check.json\n";
     std::cout.flush();
-    if (c.plots)
+    if (c.output.plots)
         draw_picture(c);
     return any_failed(results) ? 1 : 0;
 }

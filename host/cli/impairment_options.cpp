@@ -3,6 +3,7 @@
 #include "cli/impairment_options.h"
 
 #include "base/host_error.h"
+#include "model/impairments.h"
 
 #include <CLI/CLI.hpp>
 
@@ -33,7 +34,7 @@ std::string help_for(const std::string &name)
 
 } // namespace
 
-void add_impairment_options(CLI::App &app, ImpairmentOptions &options)
+void add_impairment_options(CLI::App &app, ImpairmentSettings &options)
 {
     for (const std::string &name : impairment_names()) {
         const std::string option = impairment_option(name);
@@ -66,18 +67,6 @@ void add_impairment_options(CLI::App &app, ImpairmentOptions &options)
     app.add_option("--seed", options.seed, "seed of the time-domain jitter and noise draws")
         ->capture_default_str()
         ->group("Impairments");
-}
-
-Impairments link_impairments(const ImpairmentOptions &options, const AmiFile *tx, const AmiFile *rx)
-{
-    Impairments impairments;
-    if (tx != nullptr)
-        take_declared_impairments(impairments, tx->reserved, LinkSide::Tx, tx->origin);
-    if (rx != nullptr)
-        take_declared_impairments(impairments, rx->reserved, LinkSide::Rx, rx->origin);
-    for (const auto &[name, text] : options.set)
-        set_impairment(impairments, name, text);
-    return impairments;
 }
 
 } // namespace ami_host

@@ -1,13 +1,11 @@
-// Command-line parsing with CLI11 and the checks that tie options together.
+// The end-to-end run's command line, parsed with CLI11 into the run's
+// settings, and the checks that tie options together.
 #include "cli/run_options.h"
 
+#include "cli/channel_options.h"
+#include "cli/impairment_options.h"
 #include "host_defaults.h"
 
-#include <CLI/CLI.hpp>
-
-#include <cmath>
-#include <cstdlib>
-#include <iostream>
 #include <map>
 
 namespace ami_host {
@@ -23,66 +21,31 @@ constexpr const char *kDescription =
     "Other commands (each with --help): ami_host check, a model's quality report;\n"
     "ami_host sweep, settings and channels swept in shards; ami_host merge, shards joined.";
 
-int usage_error(const std::string &message)
+void add_model_options(CLI::App &app, RunSettings &o)
 {
-    std::cerr << "ami_host: " << message << "\nRun ami_host --help for the options.\n";
-    return 2;
-}
-
-std::string bound_text(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
-// A number from `lo` to `hi`, refused in words that say what is wrong with
-// it: not a number, not finite, not whole (when `whole`), or out of range.
-CLI::Validator number_in(double lo, double hi, bool whole = false)
-{
-    auto check = [lo, hi, whole](std::string &text) -> std::string {
-        char *end = nullptr;
-        const double value = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0')
-            return "'" + text + "' is not a number";
-        if (!std::isfinite(value))
-            return "'" + text + "' is not a finite number";
-        if (whole && value != std::floor(value))
-            return "'" + text + "' is not a whole number";
-        if (value < lo || value > hi)
-            return "'" + text + "' is not in the range " + bound_text(lo) + " to " + bound_text(hi);
-        return "";
-    };
-    return CLI::Validator(check, (whole ? "INT in [" : "NUMBER in [") + bound_text(lo) + " - " + bound_text(hi) + "]");
-}
-
-} // namespace
-
-int parse_command_line(int argc, char **argv, Options &o)
-{
-    CLI::App app{kDescription, "ami_host"};
-    app.get_formatter()->column_width(34);
-
-    app.add_option("--tx-model", o.tx_model, "Tx model library, or none (default: this build's dorvex8_tx)")
+    app.add_option("--tx-model", o.tx.library, "Tx model library, or none (default: this build's dorvex8_tx)")
         ->type_name("FILE")
         ->group("Models");
-    app.add_option("--tx-ami", o.tx_ami, "the Tx model's .ami file (default: the default Tx model's)")
+    app.add_option("--tx-ami", o.tx.ami, "the Tx model's .ami file (default: the default Tx model's)")
         ->type_name("FILE")
         ->group("Models");
-    app.add_option("--rx-model", o.rx_model, "Rx model library, or none (default: this build's Quorvane_pelisk4)")
+    app.add_option("--rx-model", o.rx.library, "Rx model library, or none (default: this build's Quorvane_pelisk4)")
         ->type_name("FILE")
         ->group("Models");
-    app.add_option("--rx-ami", o.rx_ami, "the Rx model's .ami file (default: the default Rx model's)")
+    app.add_option("--rx-ami", o.rx.ami, "the Rx model's .ami file (default: the default Rx model's)")
         ->type_name("FILE")
         ->group("Models");
-    app.add_option("--tx", o.tx_overrides, "set Tx parameters, e.g. --tx TX_Deemph=3")
+    app.add_option("--tx", o.tx.overrides, "set Tx parameters, e.g. --tx TX_Deemph=3")
         ->type_name("NAME=VALUE")
         ->group("Models");
-    app.add_option("--rx", o.rx_overrides, "set Rx parameters; branch members as branch.name, e.g. "
+    app.add_option("--rx", o.rx.overrides, "set Rx parameters; branch members as branch.name, e.g. "
                                            "--rx EQ_Config=4 clock_recovery.step=0.0625")
         ->type_name("NAME=VALUE")
         ->group("Models");
+}
 
+void add_signal_options(CLI::App &app, RunSettings &o)
+{
     app.add_option("--bit-rate", o.bit_rate, "bits per second")
         ->check(number_in(1e6, 1e12))
         ->capture_default_str()
@@ -107,100 +70,116 @@ int parse_command_line(int argc, char **argv, Options &o)
                    "samples per FFT segment of the channel convolution, a power of two (default: from the channel)")
         ->check(number_in(0, kMaxBlockSamples, true))
         ->group("Signal");
+}
 
-    app.add_option("--channel", o.channel_file,
+void add_line_options(CLI::App &app, ChannelSettings &c)
+{
+    app.add_option("--channel", c.file,
                    "channel: Touchstone S-parameters (.sNp) or time/value pairs (default: the embedded lossy line)")
         ->type_name("FILE")
         ->group("Channel");
     const std::map<std::string, ResponseKind> kinds{{"impulse", ResponseKind::Impulse}, {"step", ResponseKind::Step}};
-    app.add_option("--channel-kind", o.channel_kind, "what the file holds: impulse (V/s) or step (V)")
+    app.add_option("--channel-kind", c.kind, "what the file holds: impulse (V/s) or step (V)")
         ->transform(CLI::CheckedTransformer(kinds))
         ->default_str("impulse")
         ->group("Channel");
-    app.add_option("--line-length", o.line.length, "embedded line: length, metres")
+    app.add_option("--line-length", c.line.length, "embedded line: length, metres")
         ->check(number_in(0, 10))
         ->capture_default_str()
         ->group("Channel");
-    app.add_option("--line-permittivity", o.line.permittivity, "embedded line: relative permittivity at 1 GHz")
+    app.add_option("--line-permittivity", c.line.permittivity, "embedded line: relative permittivity at 1 GHz")
         ->check(number_in(1, 100))
         ->capture_default_str()
         ->group("Channel");
-    app.add_option("--line-loss-tangent", o.line.loss_tangent, "embedded line: loss tangent at 1 GHz")
+    app.add_option("--line-loss-tangent", c.line.loss_tangent, "embedded line: loss tangent at 1 GHz")
         ->check(number_in(0, 0.2))
         ->capture_default_str()
         ->group("Channel");
-    app.add_option("--line-conductor-loss", o.line.conductor_loss,
-                   "embedded line: conductor loss at 1 GHz, dB/m")
+    app.add_option("--line-conductor-loss", c.line.conductor_loss, "embedded line: conductor loss at 1 GHz, dB/m")
         ->check(number_in(0, 1000))
         ->capture_default_str()
         ->group("Channel");
-    add_channel_options(app, o.channels);
+}
 
-    add_impairment_options(app, o.impairments);
-
+void add_analysis_options(CLI::App &app, RunSettings &o)
+{
     app.add_option("--settle-tolerance", o.settle_tolerance,
                    "UI: the clock has settled once its phase stays in a band this wide for 256 bits "
                    "and ends them at most half the band from where it began")
         ->check(number_in(0.001, 0.5))
         ->capture_default_str()
         ->group("Analysis");
-    app.add_flag("--statistical-only", o.statistical_only, "run the statistical flow alone")->group("Analysis");
+    app.add_flag("--statistical-only", [&o](int64_t) { o.time_domain = false; }, "run the statistical flow alone")
+        ->group("Analysis");
+}
 
-    app.add_option("--out", o.out_dir, "folder for report.json, waveforms.json and the pictures")
-        ->type_name("DIR")
-        ->capture_default_str()
-        ->group("Output");
-    app.add_flag("--no-plots", [&o](int64_t) { o.plots = false; }, "write no pictures")->group("Output");
-    app.add_option("--python", o.python, "Python interpreter with matplotlib (default: /usr/bin/python3)")
-        ->type_name("FILE")
-        ->group("Output");
-    app.add_option("--plot-script", o.plot_script, 
+void add_picture_options(CLI::App &app, RunCommand &c)
+{
+    add_output_options(app, c.output, "report.json, waveforms.json and the pictures");
+    app.add_option("--plot-script", c.plot_script,
                    "the plotting script (default: plot_results.py beside ami_host, or in ../share/ami_host)")
         ->type_name("FILE")
         ->group("Output");
     const std::map<std::string, Progress::Mode> modes{
         {"auto", Progress::Mode::Auto}, {"always", Progress::Mode::Always}, {"never", Progress::Mode::Never}};
-    app.add_option("--progress", o.progress, "progress bar on standard error")
+    app.add_option("--progress", c.settings.progress, "progress bar on standard error")
         ->transform(CLI::CheckedTransformer(modes))
         ->default_str("auto")
         ->group("Output");
+}
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        return app.exit(e);
+// A side's model: this build's default unless named; "none" leaves the side
+// out. Returns what is wrong ("" for nothing).
+std::string resolve_model(ModelChoice &model, const std::string &default_model, const std::string &default_ami,
+                          const std::string &side)
+{
+    if (model.library.empty()) {
+        model.library = default_model;
+        if (model.ami.empty())
+            model.ami = default_ami;
+    } else if (model.library == "none") {
+        model.library.clear();
+    } else if (model.ami.empty()) {
+        return "--" + side + "-model needs the model's .ami file: give it with --" + side + "-ami";
     }
+    if (!model.present())
+        model.ami.clear();
+    if (!model.present() && !model.overrides.empty())
+        return "--" + side + " sets parameters of " + (side == "tx" ? "a Tx" : "an Rx") + " model, but there is none";
+    return "";
+}
 
-    // Models: the defaults of this build unless named; "none" leaves a side out.
-    auto resolve = [](std::string &model, std::string &ami, const std::string &default_model,
-                      const std::string &default_ami, const char *side) -> std::string {
-        if (model.empty()) {
-            model = default_model;
-            if (ami.empty())
-                ami = default_ami;
-        } else if (model == "none") {
-            model.clear();
-        } else if (ami.empty()) {
-            return std::string("--") + side + "-model needs the model's .ami file: give it with --" + side + "-ami";
-        }
-        if (model.empty() && !ami.empty())
-            ami.clear();
-        return "";
-    };
-    std::string problem = resolve(o.tx_model, o.tx_ami, AMI_HOST_DEFAULT_TX_MODEL, AMI_HOST_DEFAULT_TX_AMI, "tx");
+// What is wrong with the options together ("" for nothing).
+std::string check_together(RunSettings &o)
+{
+    std::string problem = resolve_model(o.tx, AMI_HOST_DEFAULT_TX_MODEL, AMI_HOST_DEFAULT_TX_AMI, "tx");
     if (problem.empty())
-        problem = resolve(o.rx_model, o.rx_ami, AMI_HOST_DEFAULT_RX_MODEL, AMI_HOST_DEFAULT_RX_AMI, "rx");
-    if (!problem.empty())
-        return usage_error(problem);
-    if (o.tx_model.empty() && !o.tx_overrides.empty())
-        return usage_error("--tx sets parameters of a Tx model, but there is none");
-    if (o.rx_model.empty() && !o.rx_overrides.empty())
-        return usage_error("--rx sets parameters of an Rx model, but there is none");
-    problem = check_channel_options(o.channels, o.channel_file);
-    if (!problem.empty())
-        return usage_error(problem);
-    if (o.fft_size != 0 && (o.fft_size & (o.fft_size - 1)) != 0)
-        return usage_error("--fft-size " + std::to_string(o.fft_size) + " is not a power of two");
+        problem = resolve_model(o.rx, AMI_HOST_DEFAULT_RX_MODEL, AMI_HOST_DEFAULT_RX_AMI, "rx");
+    if (problem.empty())
+        problem = check_channel_options(o.channel);
+    if (problem.empty() && o.fft_size != 0 && (o.fft_size & (o.fft_size - 1)) != 0)
+        problem = "--fft-size " + std::to_string(o.fft_size) + " is not a power of two";
+    return problem;
+}
+
+} // namespace
+
+int parse_run_command(int argc, char **argv, RunCommand &c)
+{
+    CLI::App app{kDescription, "ami_host"};
+    use_help_layout(app);
+    c.output.out_dir = "ami_host_out";
+    add_model_options(app, c.settings);
+    add_signal_options(app, c.settings);
+    add_line_options(app, c.settings.channel);
+    add_channel_options(app, c.settings.channel);
+    add_impairment_options(app, c.settings.impairments);
+    add_analysis_options(app, c.settings);
+    add_picture_options(app, c);
+    if (const int code = parse_or_exit(app, argc, argv); code >= 0)
+        return code;
+    if (const std::string problem = check_together(c.settings); !problem.empty())
+        return usage_error(app, problem);
     return -1;
 }
 

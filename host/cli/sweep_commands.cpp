@@ -1,14 +1,14 @@
 // ami_host sweep and ami_host merge: a shard of a sweep over Tx and Rx
 // settings and channels, evaluated with the host's flows; shards' results
 // merged into the table one run gives; the best settings and their heatmaps.
-#include "cli/subcommands.h"
+#include "cli/commands.h"
 
 #include "base/host_error.h"
 #include "base/python_script.h"
+#include "cli/command_line.h"
+#include "cli/run_options.h"
 #include "sweep/sweep_command.h"
 #include "sweep/sweep_point.h"
-
-#include <CLI/CLI.hpp>
 
 #include <chrono>
 #include <cstdio>
@@ -30,29 +30,23 @@ constexpr const char *kSweepDescription =
     "with --time-domain td_eye_height, td_eye_width_ui and td_bit_errors of the time-domain run.\n"
     "Every other option is ami_host's own (see ami_host --help): the models (--tx-model,\n"
     "--rx-model, ...), fixed settings (--tx NAME=VALUE, --rx NAME=VALUE), the signal (--bit-rate,\n"
-    "--samples-per-bit, --bits, ...), the embedded line and --channel-kind for --channels files.";
+    "--samples-per-bit, --bits, ...), the channel's options and crosstalk (--xtalk, --aggressor),\n"
+    "jitter and noise. Options that only a single run's report uses are refused.";
 
 constexpr const char *kMergeDescription =
     "ami_host merge: merges the sweep.jsonl files of a sweep's shards into the sweep.jsonl and\n"
     "sweep.csv one run of the whole sweep writes, byte for byte. A missing shard or point is named.";
 
-struct Output {
-    std::string out_dir;
+struct Output : OutputSettings {
     std::string best;
-    bool plots = true;
-    std::string python;
 };
 
-void add_output_options(CLI::App &app, Output &output)
+void add_best_option(CLI::App &app, Output &output)
 {
     app.add_option("--best", output.best,
                    "print the best settings per channel by this metric, and draw it over the two parameters "
                    "that move it most (sweep_METRIC_CHANNEL.png)")
         ->type_name("METRIC")
-        ->group("Output");
-    app.add_flag("--no-plots", [&output](int64_t) { output.plots = false; }, "draw no picture")->group("Output");
-    app.add_option("--python", output.python, "Python interpreter with matplotlib (default: /usr/bin/python3)")
-        ->type_name("FILE")
         ->group("Output");
 }
 
@@ -83,40 +77,55 @@ size_t report_errors(const SweepTable &table)
     return failed;
 }
 
+// The single run's options that a sweep cannot honour: they shape only the
+// single run's own output.
+const char *const kRunOnlyOptions[] = {"--plot-script", "--progress", "--write-touchstone", "--statistical-only"};
+
+std::string run_only_option(const std::vector<std::string> &words)
+{
+    for (const std::string &word : words)
+        for (const std::string option : kRunOnlyOptions)
+            if (word == option || word.starts_with(option + "="))
+                return option;
+    return "";
+}
+
 // Parses the host's own options (those the sweep command does not take) as a
 // single run does, so that a point runs as `ami_host` would with them.
-int parse_host_options(const std::vector<std::string> &rest, Options &options)
+int parse_host_options(const CLI::App &sweep, const std::vector<std::string> &rest, RunCommand &command)
 {
+    if (const std::string option = run_only_option(rest); !option.empty())
+        return usage_error(sweep, option + " belongs to a single run; a sweep does not take it");
     std::vector<std::string> words = {"ami_host sweep"};
     words.insert(words.end(), rest.begin(), rest.end());
     std::vector<char *> argv;
     for (std::string &word : words)
         argv.push_back(word.data());
-    return parse_command_line(static_cast<int>(argv.size()), argv.data(), options);
+    return parse_run_command(static_cast<int>(argv.size()), argv.data(), command);
+}
+
+// The points run the flows the sweep asks for, quietly and without what only
+// a single run's report shows.
+RunSettings point_settings(RunSettings settings, bool time_domain, bool ber_eye)
+{
+    settings.time_domain = time_domain;
+    settings.ber_eye = ber_eye;
+    settings.linear_reference = false;
+    settings.eye_without_crosstalk = false;
+    settings.progress = Progress::Mode::Never;
+    return settings;
 }
 
 // Reads the .ami files and the channels, and builds the first point's
 // parameter strings, so that a bad file, channel or setting is reported
 // before any worker starts.
-std::shared_ptr<const SweepSetup> make_setup(const Options &options, bool time_domain, bool ber_eye,
-                                             const SweepRequest &request)
+std::shared_ptr<const SweepSetup> make_setup(const RunSettings &settings, const SweepRequest &request)
 {
-    auto setup = std::make_shared<SweepSetup>();
-    setup->options = options;
-    setup->time_domain = time_domain;
-    setup->ber_eye = ber_eye;
-    if (setup->tx_ami() != nullptr)
-        setup->tx = read_ami_file(options.tx_ami);
-    if (setup->rx_ami() != nullptr)
-        setup->rx = read_ami_file(options.rx_ami);
-    setup->impairments = link_impairments(options.impairments, setup->tx_ami(), setup->rx_ami());
-    for (const std::string &name : request.channels)
-        setup->channels.push_back(sweep_channel(name, options));
-    const SweepGrid grid = make_sweep_grid(request.sweeps, request.channels, setup->tx_ami(), setup->rx_ami());
-    const SweepPoint first = point_at(grid, 0);
-    for (const char *side : {"tx", "rx"})
-        if ((side[0] == 't' ? setup->tx_ami() : setup->rx_ami()) != nullptr)
-            point_parameters(*setup, grid, first, side);
+    std::shared_ptr<const SweepSetup> setup = make_sweep_setup(settings, request.channels);
+    const AmiFile *tx = setup->link.tx.present() ? &setup->link.tx.ami : nullptr;
+    const AmiFile *rx = setup->link.rx.present() ? &setup->link.rx.ami : nullptr;
+    const SweepGrid grid = make_sweep_grid(request.sweeps, request.channels, tx, rx);
+    point_link(*setup, grid, point_at(grid, 0));
     return setup;
 }
 
@@ -125,7 +134,7 @@ std::shared_ptr<const SweepSetup> make_setup(const Options &options, bool time_d
 int run_sweep_command(int argc, char **argv)
 {
     CLI::App app{kSweepDescription, "ami_host sweep"};
-    app.get_formatter()->column_width(34);
+    use_help_layout(app);
     app.allow_extras();
     SweepRequest request;
     bool time_domain = false;
@@ -152,32 +161,28 @@ int run_sweep_command(int argc, char **argv)
     app.add_flag("--time-domain", time_domain, "run the time-domain flow at every point too")->group("Sweep");
     app.add_flag("--ber-eye", ber_eye, "analyse the statistical eye at --target-ber at every point too")
         ->group("Sweep");
-    app.add_option("--out", output.out_dir, "folder for sweep.jsonl, sweep.csv and the pictures")
-        ->type_name("DIR")
-        ->capture_default_str()
-        ->group("Output");
-    add_output_options(app, output);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        return app.exit(e);
-    }
-    Options options;
-    if (const int code = parse_host_options(app.remaining(), options); code >= 0)
+    add_output_options(app, output, "sweep.jsonl, sweep.csv and the pictures");
+    add_best_option(app, output);
+    if (const int code = parse_or_exit(app, argc, argv); code >= 0)
         return code;
+    RunCommand host;
+    if (const int code = parse_host_options(app, app.remaining(), host); code >= 0)
+        return code;
+    const std::string &channel_file = host.settings.channel.file;
     if (request.channels.empty())
-        request.channels = {options.channel_file.empty() ? kDefaultChannel : options.channel_file};
-    else if (!options.channel_file.empty()) {
-        std::cerr << "ami_host sweep: give the channels with --channels alone, not with --channel too\n";
-        return 2;
-    }
+        request.channels = {channel_file.empty() ? kDefaultChannel : channel_file};
+    else if (!channel_file.empty())
+        return usage_error(app, "give the channels with --channels alone, not with --channel too");
     request.out_dir = output.out_dir;
     request.best = output.best;
 
     const auto started = std::chrono::steady_clock::now();
-    const std::shared_ptr<const SweepSetup> setup = make_setup(options, time_domain, ber_eye, request);
-    const SweepTable table = run_sweep(request, setup->tx_ami(), setup->rx_ami(),
-                                       sweep_metrics(time_domain, ber_eye), sweep_evaluator(setup), std::cout);
+    const std::shared_ptr<const SweepSetup> setup =
+        make_setup(point_settings(host.settings, time_domain, ber_eye), request);
+    const LinkSetup &link = setup->link;
+    const SweepTable table = run_sweep(request, link.tx.present() ? &link.tx.ami : nullptr,
+                                       link.rx.present() ? &link.rx.ami : nullptr, sweep_metrics(time_domain, ber_eye),
+                                       sweep_evaluator(setup), std::cout);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("Swept %zu of %ld points (shard %s) in %.1f s: %s, %s\n", table.points.size(),
                 table.grid.point_count(), table.shard.text().c_str(), seconds, results_path(output.out_dir).c_str(),
@@ -193,20 +198,15 @@ int run_sweep_command(int argc, char **argv)
 int run_merge_command(int argc, char **argv)
 {
     CLI::App app{kMergeDescription, "ami_host merge"};
-    app.get_formatter()->column_width(34);
+    use_help_layout(app);
     std::vector<std::string> files;
     Output output;
     app.add_option("files", files, "the shards' sweep.jsonl files")->type_name("FILE...")->required();
-    app.add_option("--out", output.out_dir, "folder for the merged sweep.jsonl and sweep.csv")
-        ->type_name("DIR")
-        ->required()
-        ->group("Output");
-    add_output_options(app, output);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        return app.exit(e);
-    }
+    add_output_options(app, output, "the merged sweep.jsonl and sweep.csv");
+    app.get_option("--out")->required();
+    add_best_option(app, output);
+    if (const int code = parse_or_exit(app, argc, argv); code >= 0)
+        return code;
     const SweepTable table = run_merge(files, output.out_dir, output.best, std::cout);
     std::cout << "Merged " << table.points.size() << " points from " << files.size() << " files: "
               << results_path(output.out_dir) << ", " << results_csv_path(output.out_dir) << '\n';

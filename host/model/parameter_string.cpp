@@ -3,7 +3,7 @@
 #include "model/parameter_string.h"
 
 #include "base/host_error.h"
-#include "base/trim.h"
+#include "base/text.h"
 
 #include <set>
 

@@ -1,3 +1,5 @@
+// The time-domain flow's link and settings, built the same way for a single
+// run and for every point of a sweep.
 #include "run/time_domain_setup.h"
 
 namespace ami_host {
@@ -28,20 +30,35 @@ std::vector<double> response_between(const std::vector<double> &channel, const s
     return channel;
 }
 
-TimeDomainLink victim_link(const std::vector<double> &channel, const StatisticalResult &statistical,
-                           ModelInstance *tx, ModelInstance *rx, bool tx_present, bool rx_present, GetWaveUse use,
-                           double sample_interval)
+TimeDomainLink time_domain_link(const std::vector<double> &channel,
+                                const std::vector<std::vector<double>> &aggressor_channels,
+                                const StatisticalResult &statistical, const TimeDomainModels &models,
+                                bool linear_reference, double sample_interval)
 {
+    const bool tx_present = models.tx != nullptr;
+    const bool rx_present = models.rx != nullptr;
+    const GetWaveUse use = models.use;
     TimeDomainLink link;
-    link.tx = use.tx ? tx : nullptr;
-    link.rx = use.rx ? rx : nullptr;
+    link.tx = use.tx ? models.tx : nullptr;
+    link.rx = use.rx ? models.rx : nullptr;
     link.channel = discrete(response_between(channel, statistical.stages.back().impulse,
                                              statistical.stages[1].impulse, tx_present, rx_present, use),
                             sample_interval);
+    if (linear_reference)
+        link.reference = discrete(statistical.stages.back().impulse, sample_interval);
+    for (size_t k = 0; k < statistical.aggressors.size(); ++k) {
+        AggressorLink aggressor;
+        aggressor.tx = use.tx ? models.aggressor_tx[k] : nullptr;
+        aggressor.channel = discrete(response_between(aggressor_channels[k], statistical.aggressors[k],
+                                                      statistical.aggressors_into_rx[k], tx_present, rx_present,
+                                                      use),
+                                     sample_interval);
+        link.aggressors.push_back(std::move(aggressor));
+    }
     return link;
 }
 
-TimeDomainSettings time_domain_settings(const Options &o)
+TimeDomainSettings time_domain_settings(const RunSettings &o)
 {
     TimeDomainSettings settings;
     settings.prbs_order = o.prbs;
@@ -52,7 +69,7 @@ TimeDomainSettings time_domain_settings(const Options &o)
     return settings;
 }
 
-AnalysisSettings analysis_settings(const Options &o, const StatisticalResult &statistical, long ignore_bits)
+AnalysisSettings analysis_settings(const RunSettings &o, const StatisticalResult &statistical, long ignore_bits)
 {
     AnalysisSettings analysis;
     analysis.sample_interval = o.sample_interval();

@@ -1,8 +1,9 @@
-// What the time-domain flow takes from the options and from the statistical
-// flow: the same for a single run and for each point of a sweep.
+// What the time-domain flow takes from the run's settings and from the
+// statistical flow: which models run AMI_GetWave, the responses between
+// them, and the stimulus and analysis settings.
 #pragma once
 
-#include "cli/run_options.h"
+#include "run/run_settings.h"
 #include "statistical/init_flow.h"
 #include "time_domain/time_domain_run.h"
 
@@ -30,17 +31,29 @@ std::vector<double> response_between(const std::vector<double> &channel, const s
                                      const std::vector<double> &through_tx, bool tx_present, bool rx_present,
                                      GetWaveUse use);
 
-// The victim's link: `tx` and `rx` where `use` runs their AMI_GetWave, the
-// response between them (see response_between) as a discrete response, and
-// neither the linear reference nor aggressors.
-TimeDomainLink victim_link(const std::vector<double> &channel, const StatisticalResult &statistical,
-                           ModelInstance *tx, ModelInstance *rx, bool tx_present, bool rx_present, GetWaveUse use,
-                           double sample_interval);
+// The models and responses of a time-domain run.
+struct TimeDomainModels {
+    ModelInstance *tx = nullptr; // null: no Tx model
+    ModelInstance *rx = nullptr; // null: no Rx model
+    std::vector<ModelInstance *> aggressor_tx; // one Tx instance per aggressor, with a Tx model
+    GetWaveUse use;
+};
 
-TimeDomainSettings time_domain_settings(const Options &o);
+// The link the time-domain flow runs: the victim's models where `models.use`
+// runs their AMI_GetWave with the response between them, each aggressor's
+// crosstalk response (`aggressor_channels`, V/s) through the same models up
+// to the Rx, and with `linear_reference` the whole link's statistical
+// response, all as discrete responses.
+TimeDomainLink time_domain_link(const std::vector<double> &channel,
+                                const std::vector<std::vector<double>> &aggressor_channels,
+                                const StatisticalResult &statistical, const TimeDomainModels &models,
+                                bool linear_reference, double sample_interval);
+
+TimeDomainSettings time_domain_settings(const RunSettings &settings);
 
 // The analysis of a run whose models ignore `ignore_bits` bits, without the
 // linear reference and the decision's impairments.
-AnalysisSettings analysis_settings(const Options &o, const StatisticalResult &statistical, long ignore_bits);
+AnalysisSettings analysis_settings(const RunSettings &settings, const StatisticalResult &statistical,
+                                   long ignore_bits);
 
 } // namespace ami_host

@@ -3,7 +3,7 @@
 // for the report, the summary and the pictures.
 #pragma once
 
-#include "statistical/jitter.h"
+#include "model/impairments.h"
 #include "statistical/ber_eye.h"
 #include "statistical/init_flow.h"
 

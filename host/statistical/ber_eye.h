@@ -3,7 +3,7 @@
 // noise, down to ratios no time-domain run can count.
 #pragma once
 
-#include "statistical/jitter.h"
+#include "statistical/jitter_density.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // The statistical eye and the impairments behind it, for report.json.
 #pragma once
 
-#include "statistical/jitter.h"
+#include "model/impairments.h"
 #include "statistical/ber_eye.h"
 
 #include <nlohmann/json.hpp>

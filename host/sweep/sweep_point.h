@@ -1,12 +1,9 @@
-// One point of a sweep evaluated with the host's flows: the statistical flow
-// and, when asked, the time-domain flow, on the point's channel with the
-// point's parameter settings over the fixed ones.
+// One point of a sweep evaluated as a single run with the same settings
+// would run it: the point's channel, with the point's parameter values over
+// the fixed ones, through run_link.
 #pragma once
 
-#include "model/ami_file.h"
-#include "channel/channel.h"
-#include "cli/run_options.h"
-#include "statistical/jitter.h"
+#include "run/link_run.h"
 #include "sweep/sweep_runner.h"
 
 #include <memory>
@@ -17,32 +14,27 @@ namespace ami_host {
 
 // What every point of a sweep shares.
 struct SweepSetup {
-    Options options;               // models, fixed settings, signal and channel kind, as for a single run
-    bool time_domain = false;      // run the time-domain flow too
-    bool ber_eye = false;          // analyse the statistical eye at the target ratio too
-    Impairments impairments;       // the jitter and noise that eye sees
-    AmiFile tx, rx;                // read when that side has a model
-    std::vector<Channel> channels; // in the grid's order
-
-    const AmiFile *tx_ami() const { return options.tx_model.empty() ? nullptr : &tx; }
-    const AmiFile *rx_ami() const { return options.rx_model.empty() ? nullptr : &rx; }
+    RunSettings settings;  // as a single run's, with the sweep's flows and without what only a report shows
+    LinkSetup link;        // models prepared (not loaded), impairments; channels per point below
+    std::vector<std::shared_ptr<const LinkChannels>> channels; // in the grid's order
 };
 
 // The name of the embedded line among a sweep's channels.
 constexpr const char *kDefaultChannel = "default";
 
-// The channel a sweep names: the embedded line for "default", else a
-// response file of the options' channel kind.
-Channel sweep_channel(const std::string &name, const Options &options);
+// Reads the .ami files and builds every channel (each named file in place of
+// the settings' through channel, "default" the embedded line, with the
+// settings' crosstalk), so that a bad file or setting is reported before any
+// worker starts. Throws Error.
+std::shared_ptr<const SweepSetup> make_sweep_setup(const RunSettings &settings,
+                                                   const std::vector<std::string> &channels);
 
 // The figures of merit of each point, in the evaluator's order.
 std::vector<std::string> sweep_metrics(bool time_domain, bool ber_eye);
 
-// The parameter string of one side ("tx" or "rx") at a point: the .ami
-// defaults, the fixed overrides, then the point's. Throws Error for settings
-// the .ami file refuses.
-std::string point_parameters(const SweepSetup &setup, const SweepGrid &grid, const SweepPoint &point,
-                             const std::string &side);
+// The point's parameter settings over the fixed ones, on fresh copies of
+// the setup's models. Throws Error for settings the .ami files refuse.
+LinkSetup point_link(const SweepSetup &setup, const SweepGrid &grid, const SweepPoint &point);
 
 // Each worker loads the models once and runs every point on fresh instances.
 EvaluatorFactory sweep_evaluator(std::shared_ptr<const SweepSetup> setup);

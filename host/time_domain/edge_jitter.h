@@ -5,7 +5,7 @@
 // does not depend on how it is cut into blocks.
 #pragma once
 
-#include "statistical/jitter.h"
+#include "model/impairments.h"
 
 #include <cstdint>
 #include <vector>

@@ -3,7 +3,7 @@
 // decisions. Draws follow from one seed, so a run repeats exactly.
 #pragma once
 
-#include "statistical/jitter.h"
+#include "model/impairments.h"
 #include "time_domain/edge_jitter.h"
 #include "time_domain/waveform_analysis.h"
 

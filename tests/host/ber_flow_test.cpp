@@ -1,7 +1,7 @@
 // The link's jitter and noise in the streamed time-domain flow, against the
 // statistical eye and for repeatable runs.
 #include "statistical/worst_case_eye.h"
-#include "statistical/jitter.h"
+#include "model/impairments.h"
 #include "statistical/ber_eye.h"
 #include "time_domain/time_domain_run.h"
 #include "time_domain/impairment_draws.h"

@@ -130,22 +130,54 @@ TEST(SweepCommand, TimeDomainAddsTheMeasuredEye)
         EXPECT_TRUE(metrics.contains(name) && metrics[name].is_number()) << name << ": " << lines[1].dump();
 }
 
-TEST(SweepCommand, BerEyeEqualsTheSingleRunsStatisticalEye)
+// A point is the single run with the same settings: its figures are the
+// ones the single run reports, jitter, noise and crosstalk included.
+struct SameRunCase {
+    const char *name;
+    std::vector<std::string> settings; // besides EQ_Config=4
+};
+
+void PrintTo(const SameRunCase &c, std::ostream *out) { *out << c.name; }
+
+class SweepPoint : public ::testing::TestWithParam<SameRunCase> {};
+
+TEST_P(SweepPoint, EqualsTheSingleRunWithTheSameSettings)
 {
-    const std::string dir = temp_path("ber_eye"), single = temp_path("ber_eye_single");
-    const std::vector<std::string> impairments = {"--rx-noise", "0.01", "--tx-rj", "0.01UI", "--target-ber", "1e-9"};
-    std::vector<std::string> sweep = {"sweep", "--sweep", "EQ_Config=2", "--ber-eye", "--jobs", "1", "--out", dir};
-    sweep.insert(sweep.end(), impairments.begin(), impairments.end());
+    const SameRunCase &c = GetParam();
+    const std::string dir = temp_path(std::string(c.name) + "_sweep"), single = temp_path(std::string(c.name));
+    std::vector<std::string> sweep = {"sweep", "--sweep", "EQ_Config=4", "--ber-eye", "--time-domain",
+                                      "--jobs", "1", "--out", dir};
+    sweep.insert(sweep.end(), c.settings.begin(), c.settings.end());
     const Result r = run_host(sweep);
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    std::vector<std::string> run = {"--rx", "EQ_Config=2", "--statistical-only", "--no-plots", "--out", single};
-    run.insert(run.end(), impairments.begin(), impairments.end());
+    std::vector<std::string> run = {"--rx", "EQ_Config=4", "--no-plots", "--progress", "never", "--out", single};
+    run.insert(run.end(), c.settings.begin(), c.settings.end());
     ASSERT_EQ(run_host(run).exit_code, 0);
     const nlohmann::json report = nlohmann::json::parse(slurp(single + "/report.json"));
     const nlohmann::json metrics = result_lines(dir).at(1)["metrics"];
-    EXPECT_EQ(metrics["ber_eye_height"].get<double>(), report["statistical_eye"]["height"].get<double>());
-    EXPECT_EQ(metrics["ber_eye_width_ui"].get<double>(), report["statistical_eye"]["width_ui"].get<double>());
+    const nlohmann::json &td = report["time_domain"];
+    const nlohmann::json worst = !report["crosstalk"].is_null()
+                                     ? report["crosstalk"]["statistical_eye_height_with"]
+                                     : report["statistical"]["stages"].back()["eye_height"];
+    const std::pair<const char *, nlohmann::json> expected[] = {
+        {"eye_height", worst},
+        {"ber_eye_height", report["statistical_eye"]["height"]},
+        {"ber_eye_width_ui", report["statistical_eye"]["width_ui"]},
+        {"td_eye_height", td["eye_height"]},
+        {"td_eye_width_ui", td["eye_width_ui"]},
+        {"td_bit_errors", td["bit_errors"]}};
+    for (const auto &[metric, value] : expected)
+        EXPECT_EQ(metrics[metric].get<double>(), value.get<double>()) << metric;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, SweepPoint,
+    ::testing::Values(SameRunCase{"impairments",
+                                  {"--rx-noise", "0.01", "--tx-rj", "0.01UI", "--target-ber", "1e-9", "--bits", "3000"}},
+                      SameRunCase{"crosstalk",
+                                  {"--channel", CHANNELS "/long.s4p", "--xtalk", CHANNELS "/long_aggressor1.s8p",
+                                   "--rx-rj", "0.01UI", "--bits", "3000"}}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(SweepCommand, RefusesBadSettingsBeforeAnyPointRuns)
 {
@@ -153,9 +185,11 @@ TEST(SweepCommand, RefusesBadSettingsBeforeAnyPointRuns)
                                    temp_path("twice")});
     EXPECT_EQ(twice.exit_code, 1);
     EXPECT_NE(twice.err.find("EQ_Config"), std::string::npos) << twice.err;
-    const Result unknown = run_host({"sweep", "--sweep", "EQ_Config=0..2", "--bogus", "--out", temp_path("bogus")});
-    EXPECT_GT(unknown.exit_code, 1);
-    EXPECT_NE(unknown.err.find("--bogus"), std::string::npos) << unknown.err;
+    for (const char *option : {"--bogus", "--plot-script=x.py"}) {
+        const Result refused = run_host({"sweep", "--sweep", "EQ_Config=0..2", option, "--out", temp_path("bogus")});
+        EXPECT_GT(refused.exit_code, 1) << option;
+        EXPECT_NE(refused.err.find(std::string(option).substr(0, 8)), std::string::npos) << refused.err;
+    }
 }
 
 } // namespace

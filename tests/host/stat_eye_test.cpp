@@ -3,7 +3,7 @@
 #include "model/ami_file.h"
 #include "statistical/worst_case_eye.h"
 #include "base/host_error.h"
-#include "statistical/jitter.h"
+#include "statistical/jitter_density.h"
 #include "statistical/ber_eye.h"
 #include "statistical/ber_eye_json.h"
 #include "time_domain/edge_jitter.h"

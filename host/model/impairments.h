@@ -1,28 +1,15 @@
 // Jitter and noise of a link: the impairments a transmitter and a receiver
-// declare in their .ami files (or the user sets), and the density over
-// sampling phase that the statistical eye convolves with.
+// declare in their .ami files, or the user sets, with their units.
 #pragma once
 
+#include "base/time_amount.h"
 #include "model/ami_file.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ami_host {
-
-// A time given either in unit intervals or in seconds.
-struct TimeAmount {
-    double value = 0.0;
-    bool in_ui = false; // true: unit intervals; false: seconds
-
-    double ui(double bit_time) const { return in_ui ? value : value / bit_time; }
-    double seconds(double bit_time) const { return in_ui ? value * bit_time : value; }
-};
-
-// Parses a time as an option gives it: a number of seconds ("1e-12",
-// "1e-12s") or of unit intervals ("0.01UI", "0.01 ui"). Numbers follow C
-// conventions whatever the locale. Throws Error when the text is not one.
-TimeAmount parse_time_amount(const std::string &text);
 
 // Every amplitude is half of its peak-to-peak value; random jitter and noise
 // are standard deviations.
@@ -79,34 +66,10 @@ std::vector<std::string> take_declared_impairments(Impairments &impairments,
                                                    const std::vector<AmiParameter> &reserved, LinkSide side,
                                                    const std::string &origin);
 
-// A probability density of the sampling instant's displacement relative to
-// the data, in unit intervals: a Gaussian of deviation `sigma` around each of
-// a set of weighted points (the dual-Dirac, duty-cycle and sinusoidal parts).
-struct JitterDensity {
-    double sigma = 0.0;
-    std::vector<double> offsets{0.0};
-    std::vector<double> weights{1.0};
-};
-
-// Sinusoidal jitter enters as this many equally likely points, the quantiles
-// of its arcsine density.
-constexpr int kSinusoidPoints = 256;
-
-// Adds a component to a density, by convolution.
-void add_dual_dirac(JitterDensity &density, double amplitude);
-void add_sinusoid(JitterDensity &density, double amplitude);
-void add_gaussian(JitterDensity &density, double sigma);
-
-// All the jitter of `impairments` (transmitter, receiver and recovered
-// clock, the offset excepted) as one density in unit intervals.
-JitterDensity sampling_jitter(const Impairments &impairments, double bit_time);
-
-// P(displacement < x) and P(displacement > x), each accurate in relative
-// terms far into its tail. A point exactly at x counts half when sigma is 0.
-double jitter_below(const JitterDensity &density, double x);
-double jitter_above(const JitterDensity &density, double x);
-
-// The Gaussian tail P(N(0, 1) > x).
-double gaussian_tail(double x);
+// The link's impairments: those the Tx .ami file declares, then the Rx one's,
+// then `set` (name and text, as set_impairment takes them, in order). Null
+// files are left out.
+Impairments link_impairments(const std::vector<std::pair<std::string, std::string>> &set, const AmiFile *tx,
+                             const AmiFile *rx);
 
 } // namespace ami_host

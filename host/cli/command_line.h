@@ -1,0 +1,42 @@
+// What ami_host's commands share on their command lines: CLI11's set-up and
+// parse, usage errors, range-checked numbers and the output options.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+namespace ami_host {
+
+// Exit statuses of the commands' own checks: a command line that cannot be
+// used, and a check that failed.
+constexpr int kUsageExit = 2;
+
+// Gives `app` the commands' help layout.
+void use_help_layout(CLI::App &app);
+
+// Parses; returns -1 to go on, or the exit code when the command should stop
+// now (after --help, or after printing what is wrong with the command line).
+int parse_or_exit(CLI::App &app, int argc, char **argv);
+
+// Prints "<name>: <message>" and where to find the options; returns kUsageExit.
+int usage_error(const CLI::App &app, const std::string &message);
+
+// A number from `lo` to `hi`, refused in words that say what is wrong with
+// it: not a number, not finite, not whole (when `whole`), or out of range.
+CLI::Validator number_in(double lo, double hi, bool whole = false);
+
+// Where a command writes its results and whether it draws pictures.
+struct OutputSettings {
+    std::string out_dir;
+    bool plots = true;
+    std::string python; // empty: /usr/bin/python3 when present, else python3 on the path
+};
+
+// --out (holding `what`), --no-plots and --python, in the "Output" group.
+void add_output_options(CLI::App &app, OutputSettings &output, const std::string &what);
+
+// Creates the output folder. Throws Error when it cannot.
+void create_output_folder(const std::string &dir);
+
+} // namespace ami_host

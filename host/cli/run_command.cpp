@@ -1,0 +1,79 @@
+// ami_host's end-to-end run: the link the command line describes, run once,
+// its summary printed and its report and pictures written.
+#include "cli/commands.h"
+
+#include "base/host_error.h"
+#include "base/python_script.h"
+#include "cli/run_options.h"
+#include "run/link_run.h"
+#include "run/plots.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+namespace ami_host {
+
+namespace {
+
+// Creates the output folder and makes sure a file can be written there,
+// before any time is spent on the simulation.
+void prepare_output_folder(const std::string &dir)
+{
+    create_output_folder(dir);
+    const std::string probe = dir + "/.ami_host_probe";
+    FILE *file = std::fopen(probe.c_str(), "w");
+    if (file == nullptr)
+        throw Error("cannot write into the output folder '" + dir + "': " + std::strerror(errno));
+    std::fclose(file);
+    std::remove(probe.c_str());
+}
+
+void draw_pictures(const RunCommand &c, const std::string &stat_eye_script, const RunRecord &run)
+{
+    const std::string &dir = c.output.out_dir;
+    std::vector<std::string> pictures = draw_plots(c.output.python, c.plot_script, dir);
+    if (run.ber)
+        for (const std::string &p : draw_stat_eye_plots(c.output.python, stat_eye_script, dir))
+            pictures.push_back(p);
+    std::cout << "Pictures:";
+    for (const std::string &p : pictures)
+        std::cout << ' ' << p;
+    std::cout << '\n';
+}
+
+void write_results(const RunCommand &c, const std::string &stat_eye_script, const RunRecord &run)
+{
+    const std::string &dir = c.output.out_dir;
+    write_report(run, dir);
+    print_summary(run, std::cout);
+    std::cout << "Report: " << dir << "/report.json (every figure), " << dir << "/waveforms.json\n";
+    std::cout.flush();
+    if (c.output.plots)
+        draw_pictures(c, stat_eye_script, run);
+}
+
+} // namespace
+
+int run_link_command(int argc, char **argv)
+{
+    RunCommand c;
+    if (const int code = parse_run_command(argc, argv, c); code >= 0)
+        return code;
+    const auto started = std::chrono::steady_clock::now();
+    LinkSetup setup = prepare_link(c.settings);
+    prepare_output_folder(c.output.out_dir);
+    if (c.output.plots && c.plot_script.empty())
+        c.plot_script = default_plot_script();
+    const std::string stat_eye_script = c.output.plots ? host_script("plot_stat_eye.py") : "";
+
+    load_models(setup, c.settings.time_domain);
+    RunRecord run = run_link(setup, c.settings);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    write_results(c, stat_eye_script, run);
+    return 0;
+}
+
+} // namespace ami_host
