@@ -129,6 +129,40 @@ std::shared_ptr<const SweepSetup> make_setup(const RunSettings &settings, const 
     return setup;
 }
 
+struct SweepCommand {
+    SweepRequest request;
+    bool time_domain = false;
+    bool ber_eye = false;
+    Output output;
+};
+
+void add_sweep_options(CLI::App &app, SweepCommand &c)
+{
+    app.add_option("--sweep", c.request.sweeps,
+                   "a swept parameter and its values: NAME=v1,v2,... or NAME=a..b (every value its .ami file "
+                   "declares from a to b); NAME may start with tx: or rx:")
+        ->type_name("NAME=VALUES")
+        ->group("Sweep");
+    app.add_option("--channels", c.request.channels,
+                   "channel files (any kind --channel reads), or default for the embedded line "
+                   "(default: --channel, or the embedded line)")
+        ->type_name("FILE...")
+        ->group("Sweep");
+    app.add_option("--shard", c.request.shard, "run the points whose index is K modulo N")
+        ->type_name("K/N")
+        ->capture_default_str()
+        ->group("Sweep");
+    app.add_option("--jobs", c.request.jobs, "worker processes (default: one per core)")
+        ->check(CLI::Range(1, 1024))
+        ->group("Sweep");
+    app.add_flag("--time-domain", c.time_domain, "run the time-domain flow at every point too")->group("Sweep");
+    app.add_flag("--ber-eye", c.ber_eye, "analyse the statistical eye at --target-ber at every point too")
+        ->group("Sweep");
+    c.output.out_dir = "ami_host_sweep";
+    add_output_options(app, c.output, "sweep.jsonl, sweep.csv and the pictures");
+    add_best_option(app, c.output);
+}
+
 } // namespace
 
 int run_sweep_command(int argc, char **argv)
@@ -136,60 +170,35 @@ int run_sweep_command(int argc, char **argv)
     CLI::App app{kSweepDescription, "ami_host sweep"};
     use_help_layout(app);
     app.allow_extras();
-    SweepRequest request;
-    bool time_domain = false;
-    bool ber_eye = false;
-    Output output;
-    output.out_dir = "ami_host_sweep";
-    app.add_option("--sweep", request.sweeps,
-                   "a swept parameter and its values: NAME=v1,v2,... or NAME=a..b (every value its .ami file "
-                   "declares from a to b); NAME may start with tx: or rx:")
-        ->type_name("NAME=VALUES")
-        ->group("Sweep");
-    app.add_option("--channels", request.channels,
-                   "channel files (any kind --channel reads), or default for the embedded line "
-                   "(default: --channel, or the embedded line)")
-        ->type_name("FILE...")
-        ->group("Sweep");
-    app.add_option("--shard", request.shard, "run the points whose index is K modulo N")
-        ->type_name("K/N")
-        ->capture_default_str()
-        ->group("Sweep");
-    app.add_option("--jobs", request.jobs, "worker processes (default: one per core)")
-        ->check(CLI::Range(1, 1024))
-        ->group("Sweep");
-    app.add_flag("--time-domain", time_domain, "run the time-domain flow at every point too")->group("Sweep");
-    app.add_flag("--ber-eye", ber_eye, "analyse the statistical eye at --target-ber at every point too")
-        ->group("Sweep");
-    add_output_options(app, output, "sweep.jsonl, sweep.csv and the pictures");
-    add_best_option(app, output);
+    SweepCommand c;
+    add_sweep_options(app, c);
     if (const int code = parse_or_exit(app, argc, argv); code >= 0)
         return code;
     RunCommand host;
     if (const int code = parse_host_options(app, app.remaining(), host); code >= 0)
         return code;
     const std::string &channel_file = host.settings.channel.file;
-    if (request.channels.empty())
-        request.channels = {channel_file.empty() ? kDefaultChannel : channel_file};
+    if (c.request.channels.empty())
+        c.request.channels = {channel_file.empty() ? kDefaultChannel : channel_file};
     else if (!channel_file.empty())
         return usage_error(app, "give the channels with --channels alone, not with --channel too");
-    request.out_dir = output.out_dir;
-    request.best = output.best;
+    c.request.out_dir = c.output.out_dir;
+    c.request.best = c.output.best;
 
     const auto started = std::chrono::steady_clock::now();
     const std::shared_ptr<const SweepSetup> setup =
-        make_setup(point_settings(host.settings, time_domain, ber_eye), request);
+        make_setup(point_settings(host.settings, c.time_domain, c.ber_eye), c.request);
     const LinkSetup &link = setup->link;
-    const SweepTable table = run_sweep(request, link.tx.present() ? &link.tx.ami : nullptr,
-                                       link.rx.present() ? &link.rx.ami : nullptr, sweep_metrics(time_domain, ber_eye),
+    const SweepTable table = run_sweep(c.request, link.tx.present() ? &link.tx.ami : nullptr,
+                                       link.rx.present() ? &link.rx.ami : nullptr, sweep_metrics(c.time_domain, c.ber_eye),
                                        sweep_evaluator(setup), std::cout);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("Swept %zu of %ld points (shard %s) in %.1f s: %s, %s\n", table.points.size(),
-                table.grid.point_count(), table.shard.text().c_str(), seconds, results_path(output.out_dir).c_str(),
-                results_csv_path(output.out_dir).c_str());
+                table.grid.point_count(), table.shard.text().c_str(), seconds, results_path(c.output.out_dir).c_str(),
+                results_csv_path(c.output.out_dir).c_str());
     std::fflush(stdout);
     const size_t failed = report_errors(table);
-    draw_heatmaps(output, table);
+    draw_heatmaps(c.output, table);
     // A shard none of whose points ran failed as a whole (a model that does
     // not load, say): a dependent merge must not start.
     return !table.points.empty() && failed == table.points.size() ? 1 : 0;
