@@ -15,15 +15,11 @@ extern char **environ;
 
 namespace ami_host {
 
-namespace {
-
 bool non_empty_file(const std::string &path)
 {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
 }
-
-} // namespace
 
 std::string host_script(const std::string &name)
 {

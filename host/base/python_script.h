@@ -6,6 +6,10 @@
 
 namespace ami_host {
 
+// Whether `path` is a regular file with something in it (a script, or a
+// picture a script drew).
+bool non_empty_file(const std::string &path);
+
 // The host's script `name` (plot_results.py, plot_check.py, ...): beside
 // this program, or in ../share/ami_host once installed. Throws Error when it
 // is not there.

@@ -4,22 +4,11 @@
 #include "base/host_error.h"
 #include "base/python_script.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 namespace ami_host {
-
-namespace {
-
-bool non_empty_file(const std::string &path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-}
-
-} // namespace
 
 std::string default_plot_script() { return host_script("plot_results.py"); }
 
