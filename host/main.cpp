@@ -4,7 +4,7 @@
 #include "model/ami_file.h"
 #include "channel/channel.h"
 #include "cli/run_options.h"
-#include "time_domain/crosstalk.h"
+#include "statistical/crosstalk_figures.h"
 #include "statistical/worst_case_eye.h"
 #include "base/host_error.h"
 #include "channel/link_channels.h"
