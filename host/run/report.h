@@ -3,7 +3,7 @@
 #pragma once
 
 #include "channel/channel.h"
-#include "time_domain/crosstalk.h"
+#include "statistical/crosstalk_figures.h"
 #include "statistical/worst_case_eye.h"
 #include "time_domain/waveform_analysis.h"
 #include "model/model_loader.h"
@@ -14,8 +14,18 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ami_host {
+
+// What the report says of the crosstalk.
+struct CrosstalkRecord {
+    std::vector<std::string> aggressors;         // one line each
+    std::vector<std::vector<std::string>> notes; // per aggressor: assumptions and warnings
+    CrosstalkFigures figures;
+    bool time_domain = false;  // both time-domain runs made
+    EyeResult eye_without;     // the time-domain eye of the run without crosstalk
+};
 
 struct ModelRecord {
     bool present = false;

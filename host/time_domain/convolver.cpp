@@ -1,6 +1,4 @@
-// Overlap-save convolution with FFTW. Plans are made with FFTW_ESTIMATE so
-// that the same sizes always give the same plan and therefore the same
-// rounding, run after run.
+// Overlap-save convolution with FFTW, segment by segment.
 #include "time_domain/convolver.h"
 
 #include "time_domain/overlap_save.h"
@@ -27,58 +25,53 @@ size_t segment_size(size_t kernel_size, size_t requested)
 
 } // namespace
 
+struct Convolver::Transforms {
+    SegmentInput input;                      // the segment's inputs, history first
+    FftwArray<double> output;                // the segment's outputs, valid from history on
+    FftwArray<fftw_complex> spectrum;        // size / 2 + 1 bins
+    FftwArray<fftw_complex> kernel_spectrum; // size / 2 + 1 bins, scaled by 1 / size
+    // The forward transform leaves its input as it was (FFTW's default for
+    // real input), so the input keeps the history for the next segment.
+    FftPlan forward, backward;
+
+    Transforms(size_t size, size_t history)
+        : input(size, history), output(size), spectrum(size / 2 + 1), kernel_spectrum(size / 2 + 1),
+          forward(FftPlan::forward(size, input.data(), spectrum.get())),
+          backward(FftPlan::backward(size, spectrum.get(), output.get()))
+    {
+    }
+};
+
 Convolver::Convolver(const std::vector<double> &kernel, size_t fft_size)
     : history_(kernel.size() - 1), size_(segment_size(kernel.size(), fft_size)),
-      input_(std::make_unique<SegmentInput>(size_, history_))
+      fft_(std::make_unique<Transforms>(size_, history_))
 {
     assert(!kernel.empty() && (size_ & (size_ - 1)) == 0);
-    const size_t bins = size_ / 2 + 1;
-    double *input = input_->data();
-    output_ = static_cast<double *>(fftw_malloc(sizeof(double) * size_));
-    auto *spectrum = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins));
-    auto *kernel_spectrum = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins));
-    const int n = static_cast<int>(size_);
-    // The forward transform leaves its input as it was (FFTW's default for
-    // real input), so the input buffer keeps the history for the next segment.
-    auto forward = fftw_plan_dft_r2c_1d(n, input, spectrum, FFTW_ESTIMATE);
-    auto backward = fftw_plan_dft_c2r_1d(n, spectrum, output_, FFTW_ESTIMATE);
-
+    double *input = fft_->input.data();
     std::copy(kernel.begin(), kernel.end(), input);
-    fftw_execute(forward);
+    fft_->forward.execute();
     std::fill(input, input + size_, 0.0);
-    store_scaled(spectrum, size_, kernel_spectrum);
-    spectrum_ = spectrum;
-    kernel_spectrum_ = kernel_spectrum;
-    forward_ = forward;
-    backward_ = backward;
+    store_scaled(fft_->spectrum.get(), size_, fft_->kernel_spectrum.get());
 }
 
-Convolver::~Convolver()
-{
-    fftw_destroy_plan(static_cast<fftw_plan>(forward_));
-    fftw_destroy_plan(static_cast<fftw_plan>(backward_));
-    fftw_free(output_);
-    fftw_free(spectrum_);
-    fftw_free(kernel_spectrum_);
-}
+Convolver::~Convolver() = default;
 
 void Convolver::run_segment(const Sink &out, size_t produced)
 {
-    auto *spectrum = static_cast<fftw_complex *>(spectrum_);
-    fftw_execute(static_cast<fftw_plan>(forward_));
-    multiply_spectra(spectrum, static_cast<const fftw_complex *>(kernel_spectrum_), spectrum, size_ / 2 + 1);
-    fftw_execute(static_cast<fftw_plan>(backward_));
-    out(output_ + history_, produced);
+    fft_->forward.execute();
+    multiply_spectra(fft_->spectrum.get(), fft_->kernel_spectrum.get(), fft_->spectrum.get(), size_ / 2 + 1);
+    fft_->backward.execute();
+    out(fft_->output.get() + history_, produced);
 }
 
 void Convolver::push(const double *in, size_t count, const Sink &out)
 {
-    input_->push(in, count, [&](size_t produced) { run_segment(out, produced); });
+    fft_->input.push(in, count, [&](size_t produced) { run_segment(out, produced); });
 }
 
 void Convolver::finish(const Sink &out)
 {
-    input_->finish([&](size_t produced) { run_segment(out, produced); });
+    fft_->input.finish([&](size_t produced) { run_segment(out, produced); });
 }
 
 void Convolver::apply(const double *in, size_t count, double *out)

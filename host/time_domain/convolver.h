@@ -9,8 +9,6 @@
 
 namespace ami_host {
 
-class SegmentInput;
-
 class Convolver {
 public:
     // `kernel`: the discrete response, one weight per sample (the impulse
@@ -44,14 +42,11 @@ public:
 private:
     void run_segment(const Sink &out, size_t produced);
 
+    struct Transforms; // the segment's arrays and the plans between them
+
     size_t history_; // kernel samples - 1: inputs carried over from the previous segment
     size_t size_;    // FFT length, a power of two
-    std::unique_ptr<SegmentInput> input_; // the segment's inputs, history first
-    double *output_;        // the segment's outputs, valid from history_ on
-    void *spectrum_;        // fftw_complex[size_ / 2 + 1]
-    void *kernel_spectrum_; // fftw_complex[size_ / 2 + 1]
-    void *forward_;         // fftw_plan
-    void *backward_;        // fftw_plan
+    std::unique_ptr<Transforms> fft_;
 };
 
 } // namespace ami_host

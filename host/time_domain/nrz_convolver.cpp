@@ -1,5 +1,5 @@
-// Bit-rate overlap-save with FFTW (FFTW_ESTIMATE plans: the same sizes give
-// the same plan and the same rounding, run after run).
+// Bit-rate overlap-save with FFTW: one forward transform of the levels per
+// segment, one backward transform per phase.
 #include "time_domain/nrz_convolver.h"
 
 #include "time_domain/overlap_save.h"
@@ -36,6 +36,22 @@ size_t transform_size(size_t taps)
 
 } // namespace
 
+struct NrzConvolver::Transforms {
+    SegmentInput levels;                   // the segment's levels, history first
+    FftwArray<double> phase_output;        // one phase's outputs for the segment, valid from history on
+    FftwArray<fftw_complex> spectrum;      // size / 2 + 1 bins: the levels'
+    FftwArray<fftw_complex> product;       // size / 2 + 1 bins: the levels' times one phase's response
+    FftwArray<fftw_complex> phase_spectra; // size / 2 + 1 bins per phase, scaled by 1 / size
+    FftPlan forward, backward;
+
+    Transforms(size_t size, size_t history, size_t phases)
+        : levels(size, history), phase_output(size), spectrum(size / 2 + 1), product(size / 2 + 1),
+          phase_spectra((size / 2 + 1) * phases), forward(FftPlan::forward(size, levels.data(), spectrum.get())),
+          backward(FftPlan::backward(size, product.get(), phase_output.get()))
+    {
+    }
+};
+
 NrzConvolver::NrzConvolver(const std::vector<double> &kernel, int samples_per_bit)
     : per_bit_(static_cast<size_t>(samples_per_bit))
 {
@@ -44,68 +60,45 @@ NrzConvolver::NrzConvolver(const std::vector<double> &kernel, int samples_per_bi
     const size_t taps = (pulse.size() + per_bit_ - 1) / per_bit_;
     history_ = taps - 1;
     size_ = transform_size(taps);
-    levels_ = std::make_unique<SegmentInput>(size_, history_);
+    fft_ = std::make_unique<Transforms>(size_, history_, per_bit_);
     const size_t bins = size_ / 2 + 1;
-    double *levels = levels_->data();
-    phase_output_ = static_cast<double *>(fftw_malloc(sizeof(double) * size_));
-    auto *spectrum = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins));
-    auto *product = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins));
-    auto *phase_spectra = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins * per_bit_));
-    const int n = static_cast<int>(size_);
-    auto forward = fftw_plan_dft_r2c_1d(n, levels, spectrum, FFTW_ESTIMATE);
-    auto backward = fftw_plan_dft_c2r_1d(n, product, phase_output_, FFTW_ESTIMATE);
-
+    double *levels = fft_->levels.data();
     // Each phase's taps, transformed once.
     for (size_t phase = 0; phase < per_bit_; ++phase) {
         std::fill(levels, levels + size_, 0.0);
         for (size_t m = 0; m < taps && m * per_bit_ + phase < pulse.size(); ++m)
             levels[m] = pulse[m * per_bit_ + phase];
-        fftw_execute(forward);
-        store_scaled(spectrum, size_, phase_spectra + phase * bins);
+        fft_->forward.execute();
+        store_scaled(fft_->spectrum.get(), size_, fft_->phase_spectra.get() + phase * bins);
     }
     std::fill(levels, levels + size_, 0.0);
-    samples_.resize(levels_->step() * per_bit_);
-    spectrum_ = spectrum;
-    product_ = product;
-    phase_spectra_ = phase_spectra;
-    forward_ = forward;
-    backward_ = backward;
+    samples_.resize(fft_->levels.step() * per_bit_);
 }
 
-NrzConvolver::~NrzConvolver()
-{
-    fftw_destroy_plan(static_cast<fftw_plan>(forward_));
-    fftw_destroy_plan(static_cast<fftw_plan>(backward_));
-    fftw_free(phase_output_);
-    fftw_free(spectrum_);
-    fftw_free(product_);
-    fftw_free(phase_spectra_);
-}
+NrzConvolver::~NrzConvolver() = default;
 
 void NrzConvolver::run_segment(const Convolver::Sink &out, size_t produced)
 {
-    const auto *spectrum = static_cast<const fftw_complex *>(spectrum_);
-    const auto *phase_spectra = static_cast<const fftw_complex *>(phase_spectra_);
-    auto *product = static_cast<fftw_complex *>(product_);
-    fftw_execute(static_cast<fftw_plan>(forward_));
+    fft_->forward.execute();
     const size_t bins = size_ / 2 + 1;
+    const double *phase_output = fft_->phase_output.get();
     for (size_t phase = 0; phase < per_bit_; ++phase) {
-        multiply_spectra(spectrum, phase_spectra + phase * bins, product, bins);
-        fftw_execute(static_cast<fftw_plan>(backward_));
+        multiply_spectra(fft_->spectrum.get(), fft_->phase_spectra.get() + phase * bins, fft_->product.get(), bins);
+        fft_->backward.execute();
         for (size_t b = 0; b < produced; ++b)
-            samples_[b * per_bit_ + phase] = phase_output_[history_ + b];
+            samples_[b * per_bit_ + phase] = phase_output[history_ + b];
     }
     out(samples_.data(), produced * per_bit_);
 }
 
 void NrzConvolver::push(const double *levels, size_t count, const Convolver::Sink &out)
 {
-    levels_->push(levels, count, [&](size_t produced) { run_segment(out, produced); });
+    fft_->levels.push(levels, count, [&](size_t produced) { run_segment(out, produced); });
 }
 
 void NrzConvolver::finish(const Convolver::Sink &out)
 {
-    levels_->finish([&](size_t produced) { run_segment(out, produced); });
+    fft_->levels.finish([&](size_t produced) { run_segment(out, produced); });
 }
 
 } // namespace ami_host

@@ -36,17 +36,13 @@ public:
 private:
     void run_segment(const Convolver::Sink &out, size_t produced);
 
+    struct Transforms; // the segment's arrays and the plans between them
+
     size_t per_bit_;  // samples per bit
     size_t history_;  // bits carried over from the previous segment: taps per phase - 1
     size_t size_;     // FFT length in bits, a power of two
-    std::unique_ptr<SegmentInput> levels_; // the segment's levels, history first
-    double *phase_output_;       // one phase's outputs for the segment, valid from history_ on
-    void *spectrum_;             // fftw_complex[size_ / 2 + 1]: the levels'
-    void *product_;              // fftw_complex[size_ / 2 + 1]: the levels' times one phase's response
-    void *phase_spectra_;        // fftw_complex[size_ / 2 + 1] per phase, scaled by 1 / size_
+    std::unique_ptr<Transforms> fft_;
     std::vector<double> samples_; // the segment's samples in time order
-    void *forward_;  // fftw_plan
-    void *backward_; // fftw_plan
 };
 
 } // namespace ami_host

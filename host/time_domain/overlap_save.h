@@ -3,7 +3,7 @@
 // products between their transforms.
 #pragma once
 
-#include <fftw3.h>
+#include "time_domain/fft_plan.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -15,16 +15,12 @@ namespace ami_host {
 // to size - history new ones.
 class SegmentInput {
 public:
-    SegmentInput(size_t size, size_t history)
-        : data_(static_cast<double *>(fftw_malloc(sizeof(double) * size))), size_(size), history_(history)
+    SegmentInput(size_t size, size_t history) : data_(size), size_(size), history_(history)
     {
-        std::fill(data_, data_ + size_, 0.0);
+        std::fill(data(), data() + size_, 0.0);
     }
-    ~SegmentInput() { fftw_free(data_); }
-    SegmentInput(const SegmentInput &) = delete;
-    SegmentInput &operator=(const SegmentInput &) = delete;
 
-    double *data() { return data_; }
+    double *data() { return data_.get(); }
     size_t step() const { return size_ - history_; }
 
     // Takes the next `count` values; `full(step())` runs on every segment
@@ -34,7 +30,7 @@ public:
     {
         while (count > 0) {
             const size_t take = std::min(count, step() - filled_);
-            std::copy(in, in + take, data_ + history_ + filled_);
+            std::copy(in, in + take, data() + history_ + filled_);
             filled_ += take;
             in += take;
             count -= take;
@@ -56,12 +52,12 @@ private:
     {
         full(filled_);
         // The last history_ values open the next segment.
-        std::copy(data_ + size_ - history_, data_ + size_, data_);
-        std::fill(data_ + history_, data_ + size_, 0.0);
+        std::copy(data() + size_ - history_, data() + size_, data());
+        std::fill(data() + history_, data() + size_, 0.0);
         filled_ = 0;
     }
 
-    double *data_;
+    FftwArray<double> data_;
     size_t size_, history_;
     size_t filled_ = 0; // new values in the segment
 };
