@@ -4,7 +4,7 @@
 
 #include "time_domain/clock_decision.h"
 #include "time_domain/sample_windows.h"
-#include "time_domain/waveform_analysis.h"
+#include "time_domain/analysis_records.h"
 
 #include <limits>
 #include <vector>

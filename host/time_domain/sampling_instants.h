@@ -3,7 +3,7 @@
 // clock times.
 #pragma once
 
-#include "time_domain/waveform_analysis.h"
+#include "time_domain/analysis_records.h"
 
 #include <cstddef>
 #include <deque>
