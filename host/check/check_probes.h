@@ -1,10 +1,13 @@
-// What the model checks' probes share, and the probes themselves: each runs
-// in a child process on a freshly loaded library and returns its results.
+// What the model checks' probes share, and the probes themselves: each probe
+// of the model runs in a child process on a freshly loaded library and returns
+// its results; check_ami_file runs in the host. model_check.cpp's table says
+// which checks each reports and what each needs.
 #pragma once
 
 #include "check/model_check.h"
 #include "check/model_drive.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,14 +20,29 @@ inline constexpr double kInitGetWaveWarn = 0.1;    // above: they describe diffe
 inline constexpr double kSamplesPerBitWarn = 0.05; // above: the response depends on the sampling
 inline constexpr double kClockRateTolerance = 0.1; // clocks per UI within 1 +- this
 
+// The entry points a library exports beyond AMI_Init and AMI_Close, which it
+// must export to load.
+struct LibraryExports {
+    bool get_wave = false;
+};
+
+// What earlier checks found that decides which later checks run and how they
+// judge. A probe in a child records here what it finds; the child hands the
+// record back with the results.
+struct Findings {
+    bool ami_read = false;                 // the .ami file parses (ami_file)
+    std::optional<LibraryExports> exports; // the library loads (library), exporting these
+    bool init_nonlinear = false;           // AMI_Init is nonlinear (init_linearity)
+};
+
 // What every probe shares.
 struct Context {
     CheckSubject subject;
     CheckOptions options;
     AmiFile ami;
     Timing timing;
-    long row_size = 0;           // samples of the impulse column: 128 bits
-    bool init_nonlinear = false; // as the linearity check found
+    long row_size = 0; // samples of the impulse column: 128 bits
+    Findings found;
 
     std::vector<double> impulse() const { return channel_impulse(timing, row_size); }
 };
@@ -49,12 +67,16 @@ std::vector<double> init_impulse(const Context &c, const ModelLibrary &library, 
 // A settable Integer or Float parameter with a Range or List.
 bool numeric(const AmiParameter &p);
 
-// The library and its declarations, the parameters, AMI_Init.
-std::vector<CheckResult> check_library(const Context &c, const ModelLibrary &library);
+// The .ami file, read in the host: it sets c.ami.
+std::vector<CheckResult> check_ami_file(Context &c);
+
+// The library and its declarations (records c.found.exports), the parameters,
+// AMI_Init (check_linearity records c.found.init_nonlinear).
+std::vector<CheckResult> check_library(Context &c, const ModelLibrary &library);
 std::vector<CheckResult> check_parameter_echo(const Context &c, const ModelLibrary &library);
 std::vector<CheckResult> check_out_of_range(const Context &c, const ModelLibrary &library);
 std::vector<CheckResult> check_null_parameters(const Context &c, const ModelLibrary &library);
-std::vector<CheckResult> check_linearity(const Context &c, const ModelLibrary &library);
+std::vector<CheckResult> check_linearity(Context &c, const ModelLibrary &library);
 std::vector<CheckResult> check_repeatable(const Context &c, const ModelLibrary &library);
 std::vector<CheckResult> check_samples_per_bit(const Context &c, const ModelLibrary &library);
 

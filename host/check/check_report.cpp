@@ -30,6 +30,43 @@ std::string padded(const std::string &text, size_t width)
 
 } // namespace
 
+nlohmann::ordered_json check_result_json(const CheckResult &result, bool mark_unfinite_figure)
+{
+    const bool finite = std::isfinite(result.figure);
+    nlohmann::ordered_json entry = {{"name", result.name}, {"status", status_name(result.status)}};
+    entry["figure"] = result.has_figure && finite ? nlohmann::ordered_json(result.figure) : nullptr;
+    entry["unit"] = result.unit;
+    entry["detail"] = result.detail;
+    entry["curves"] = nlohmann::ordered_json::array();
+    for (const CheckCurve &curve : result.curves)
+        entry["curves"].push_back({{"label", curve.label}, {"step", curve.step}, {"values", curve.values}});
+    if (mark_unfinite_figure && result.has_figure && !finite)
+        entry["figure_not_finite"] = true;
+    return entry;
+}
+
+CheckResult check_result_from_json(const nlohmann::ordered_json &entry)
+{
+    CheckResult result;
+    result.name = entry.at("name");
+    const std::string status = entry.at("status");
+    for (CheckStatus s : {CheckStatus::Pass, CheckStatus::Warn, CheckStatus::Fail, CheckStatus::Skip})
+        if (status == status_name(s))
+            result.status = s;
+    const nlohmann::ordered_json &figure = entry.at("figure");
+    result.has_figure = !figure.is_null() || entry.value("figure_not_finite", false);
+    if (result.has_figure)
+        result.figure = figure.is_null() ? INFINITY : figure.get<double>();
+    result.unit = entry.at("unit");
+    result.detail = entry.at("detail");
+    for (const nlohmann::ordered_json &curve : entry.at("curves")) {
+        result.curves.push_back({curve.at("label"), curve.at("step"), {}});
+        for (const nlohmann::ordered_json &value : curve.at("values"))
+            result.curves.back().values.push_back(value.is_null() ? NAN : value.get<double>());
+    }
+    return result;
+}
+
 nlohmann::ordered_json check_report_json(const CheckSubject &subject, const std::vector<CheckResult> &results)
 {
     nlohmann::ordered_json report;
@@ -37,14 +74,7 @@ nlohmann::ordered_json check_report_json(const CheckSubject &subject, const std:
     report["checks"] = nlohmann::ordered_json::array();
     nlohmann::ordered_json summary = {{"pass", 0}, {"warn", 0}, {"fail", 0}, {"skip", 0}};
     for (const CheckResult &r : results) {
-        nlohmann::ordered_json entry = {{"name", r.name}, {"status", status_name(r.status)}};
-        entry["figure"] = r.has_figure && std::isfinite(r.figure) ? nlohmann::ordered_json(r.figure) : nullptr;
-        entry["unit"] = r.unit;
-        entry["detail"] = r.detail;
-        entry["curves"] = nlohmann::ordered_json::array();
-        for (const CheckCurve &curve : r.curves)
-            entry["curves"].push_back({{"label", curve.label}, {"step", curve.step}, {"values", curve.values}});
-        report["checks"].push_back(entry);
+        report["checks"].push_back(check_result_json(r));
         summary[status_name(r.status)] = summary[status_name(r.status)].get<int>() + 1;
     }
     report["summary"] = summary;

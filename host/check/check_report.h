@@ -11,10 +11,23 @@
 
 namespace ami_host {
 
-// {"model": {library, ami, side}, "checks": [{name, status, figure, unit,
-// detail, curves: [{label, step, values}...]}...], "summary": {pass, warn,
-// fail, skip}}; a figure that is not finite is null. plot_check.py beside
-// this file draws the curves.
+// One check as check.json lists it: {name, status, figure, unit, detail,
+// curves: [{label, step, values}...]}. The figure is null both when none was
+// measured and when it is not finite; values that are not finite are null.
+// `mark_unfinite_figure` adds "figure_not_finite": true where a measured
+// figure is not finite, for a reader that must tell the two apart (the checks'
+// child processes hand their results over in this form); check.json has no
+// such mark.
+nlohmann::ordered_json check_result_json(const CheckResult &result, bool mark_unfinite_figure = false);
+
+// Reads an entry check_result_json wrote. A null figure is not measured
+// unless the entry marks it not finite (it is then infinite); null values are
+// NaN. Throws nlohmann::json::exception on an entry of another form.
+CheckResult check_result_from_json(const nlohmann::ordered_json &entry);
+
+// {"model": {library, ami, side}, "checks": [check_result_json...],
+// "summary": {pass, warn, fail, skip}}. plot_check.py beside this file draws
+// the curves.
 nlohmann::ordered_json check_report_json(const CheckSubject &subject, const std::vector<CheckResult> &results);
 
 // Writes the report as JSON to `path`; throws Error when it cannot.

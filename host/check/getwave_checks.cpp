@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
+#include <utility>
 
 namespace ami_host::check {
 
@@ -15,6 +15,116 @@ WaveRun data_run(const Context &c, const ModelLibrary &library, long block_size)
     DrivenInstance instance(library, c.ami);
     init_or_throw(instance, c.timing, c.impulse(), parameter_text(c.ami));
     return instance.run(data_wave(c.timing, c.options.bits), block_size);
+}
+
+// getwave: whether the data run's output is finite and its output
+// parameters parse.
+CheckResult getwave_verdict(const WaveRun &run)
+{
+    const bool finite = std::all_of(run.output.begin(), run.output.end(), [](double v) { return std::isfinite(v); });
+    if (!finite)
+        return result("getwave", CheckStatus::Fail, "AMI_GetWave wrote values that are not finite");
+    if (!run.parameters_out_problem.empty())
+        return result("getwave", CheckStatus::Fail, run.parameters_out_problem);
+    return result("getwave", CheckStatus::Pass,
+                  std::to_string(run.calls.size()) + " calls of 1000 samples, finite output");
+}
+
+// How the calls of a run wrote their clock times.
+struct ClockWrites {
+    long calls = 0;
+    long written = 0;      // calls that wrote clock times
+    long unterminated = 0; // of those, calls with no -1 within the wave_size + 1 slots
+    long overruns = 0;     // calls that wrote past those slots
+};
+
+ClockWrites clock_writes(const WaveRun &run)
+{
+    ClockWrites writes;
+    writes.calls = static_cast<long>(run.calls.size());
+    for (const ClockCall &call : run.calls) {
+        writes.written += call.touched;
+        writes.unterminated += call.touched && !call.terminated;
+        writes.overruns += call.past_end;
+    }
+    return writes;
+}
+
+// clock_increasing and clock_rate, on clock times that end.
+std::vector<CheckResult> clock_order_checks(const Context &c, const std::vector<double> &times)
+{
+    long out_of_order = 0;
+    for (size_t i = 1; i < times.size(); ++i)
+        out_of_order += !(times[i] > times[i - 1]);
+    const double rate = static_cast<double>(times.size()) / static_cast<double>(c.options.bits);
+    return {measured("clock_increasing", out_of_order ? CheckStatus::Fail : CheckStatus::Pass,
+                     static_cast<double>(out_of_order), "pairs",
+                     std::to_string(out_of_order) + " of " + std::to_string(times.size()) +
+                         " clock times do not follow the one before"),
+            measured("clock_rate", std::fabs(rate - 1.0) <= kClockRateTolerance ? CheckStatus::Pass
+                                                                                : CheckStatus::Warn,
+                     rate, "clocks/UI",
+                     std::to_string(times.size()) + " clock times over " + std::to_string(c.options.bits) +
+                         " bits")};
+}
+
+// The clock checks of kGetWaveRunChecks (all but getwave), on the data run.
+std::vector<CheckResult> clock_checks(const Context &c, const WaveRun &run)
+{
+    const ClockWrites w = clock_writes(run);
+    std::vector<CheckResult> results;
+    if (w.written == 0) {
+        for (size_t i = 1; i < kGetWaveRunChecks.size(); ++i)
+            results.push_back(result(kGetWaveRunChecks[i], CheckStatus::Pass, "the model writes no clock times"));
+        return results;
+    }
+    results.push_back(measured("clock_terminated", w.unterminated ? CheckStatus::Fail : CheckStatus::Pass,
+                               static_cast<double>(w.unterminated), "calls",
+                               std::to_string(w.unterminated) + " of " + std::to_string(w.calls) +
+                                   " calls left the clock times without a -1 within wave_size + 1 slots"));
+    results.push_back(measured("clock_bounds", w.overruns ? CheckStatus::Fail : CheckStatus::Pass,
+                               static_cast<double>(w.overruns), "calls",
+                               std::to_string(w.overruns) + " of " + std::to_string(w.calls) +
+                                   " calls wrote past the wave_size + 1 slots of clock_times"));
+    if (w.unterminated) {
+        results.push_back(result("clock_increasing", CheckStatus::Skip, "not measured: the clock times have no end"));
+        results.push_back(result("clock_rate", CheckStatus::Skip, "not measured: the clock times have no end"));
+        return results;
+    }
+    for (CheckResult &r : clock_order_checks(c, run.clock_times()))
+        results.push_back(std::move(r));
+    return results;
+}
+
+// The pulse response through AMI_GetWave: the output for data, then the line
+// resting at the low level (-0.5 V) and one bit at the high level, less the
+// output without that bit. Resting at a data level rather than at 0 V keeps a
+// limiting amplifier where data drives it. Receivers see `preamble` samples of
+// data first (their Ignore_Bits), so that their clock has settled.
+std::vector<double> getwave_pulse(const Context &c, const ModelLibrary &library, long preamble)
+{
+    const long spb = c.timing.samples_per_bit;
+    const long quiet = 64 * spb;
+    const std::vector<double> channel = c.impulse();
+    std::vector<double> without(static_cast<size_t>(preamble + quiet + c.row_size), -0.5);
+    if (preamble > 0) {
+        const std::vector<double> data = data_wave(c.timing, preamble / spb);
+        std::copy(data.begin(), data.end(), without.begin());
+    }
+    std::vector<double> with = without;
+    const std::vector<double> channel_pulse = pulse_of(channel, c.timing);
+    for (size_t i = 0; i < channel_pulse.size(); ++i)
+        with[static_cast<size_t>(preamble + quiet) + i] += channel_pulse[i];
+    auto output = [&](const std::vector<double> &input) {
+        DrivenInstance instance(library, c.ami);
+        init_or_throw(instance, c.timing, channel, parameter_text(c.ami));
+        return instance.run(input, 1000).output;
+    };
+    const std::vector<double> a = output(with), b = output(without);
+    std::vector<double> pulse(static_cast<size_t>(c.row_size));
+    for (size_t i = 0; i < pulse.size(); ++i)
+        pulse[i] = a[static_cast<size_t>(preamble + quiet) + i] - b[static_cast<size_t>(preamble + quiet) + i];
+    return pulse;
 }
 
 // A setting other than the default, for a second instance; none when no
@@ -32,60 +142,37 @@ std::vector<std::pair<std::string, std::string>> other_setting(const AmiFile &am
     return {};
 }
 
+// The block size of instance_independence's runs.
+constexpr long kInstanceBlock = 1000;
+
+// Two instances, one with each parameter string, run side by side on
+// `input`: each AMI_GetWave call of one followed by the same block's of the
+// other.
+std::pair<WaveRun, WaveRun> interleaved(const Context &c, const ModelLibrary &library,
+                                        const std::vector<double> &input, const std::string &text_a,
+                                        const std::string &text_b)
+{
+    DrivenInstance a(library, c.ami), b(library, c.ami);
+    init_or_throw(a, c.timing, c.impulse(), text_a);
+    init_or_throw(b, c.timing, c.impulse(), text_b);
+    WaveRun a_run, b_run;
+    a_run.output = b_run.output = input;
+    for (size_t start = 0; start < input.size(); start += kInstanceBlock) {
+        const long size = static_cast<long>(std::min<size_t>(kInstanceBlock, input.size() - start));
+        for (auto [instance, run] : {std::pair{&a, &a_run}, std::pair{&b, &b_run}})
+            run->calls.push_back(instance->get_wave(run->output.data() + start, size, run->parameters_out_problem));
+    }
+    return {std::move(a_run), std::move(b_run)};
+}
+
 } // namespace
 
 std::vector<CheckResult> check_getwave_run(const Context &c, const ModelLibrary &library)
 {
     const WaveRun run = data_run(c, library, 1000);
-    std::vector<CheckResult> results;
-    const bool finite = std::all_of(run.output.begin(), run.output.end(), [](double v) { return std::isfinite(v); });
-    if (!finite)
-        results.push_back(result("getwave", CheckStatus::Fail, "AMI_GetWave wrote values that are not finite"));
-    else if (!run.parameters_out_problem.empty())
-        results.push_back(result("getwave", CheckStatus::Fail, run.parameters_out_problem));
-    else
-        results.push_back(result("getwave", CheckStatus::Pass,
-                                 std::to_string(run.calls.size()) + " calls of 1000 samples, finite output"));
-
-    long written = 0, unterminated = 0, overruns = 0;
-    for (const ClockCall &call : run.calls) {
-        written += call.touched;
-        unterminated += call.touched && !call.terminated;
-        overruns += call.past_end;
-    }
-    const long calls = static_cast<long>(run.calls.size());
-    if (written == 0) {
-        for (size_t i = 1; i < kGetWaveRunChecks.size(); ++i)
-            results.push_back(result(kGetWaveRunChecks[i], CheckStatus::Pass, "the model writes no clock times"));
-        return results;
-    }
-    results.push_back(measured("clock_terminated", unterminated ? CheckStatus::Fail : CheckStatus::Pass,
-                               static_cast<double>(unterminated), "calls",
-                               std::to_string(unterminated) + " of " + std::to_string(calls) +
-                                   " calls left the clock times without a -1 within wave_size + 1 slots"));
-    results.push_back(measured("clock_bounds", overruns ? CheckStatus::Fail : CheckStatus::Pass,
-                               static_cast<double>(overruns), "calls",
-                               std::to_string(overruns) + " of " + std::to_string(calls) +
-                                   " calls wrote past the wave_size + 1 slots of clock_times"));
-    if (unterminated) {
-        results.push_back(result("clock_increasing", CheckStatus::Skip, "not measured: the clock times have no end"));
-        results.push_back(result("clock_rate", CheckStatus::Skip, "not measured: the clock times have no end"));
-        return results;
-    }
-    const std::vector<double> times = run.clock_times();
-    long out_of_order = 0;
-    for (size_t i = 1; i < times.size(); ++i)
-        out_of_order += !(times[i] > times[i - 1]);
-    results.push_back(measured("clock_increasing", out_of_order ? CheckStatus::Fail : CheckStatus::Pass,
-                               static_cast<double>(out_of_order), "pairs",
-                               std::to_string(out_of_order) + " of " + std::to_string(times.size()) +
-                                   " clock times do not follow the one before"));
-    const double rate = static_cast<double>(times.size()) / static_cast<double>(c.options.bits);
-    results.push_back(measured("clock_rate", std::fabs(rate - 1.0) <= kClockRateTolerance ? CheckStatus::Pass
-                                                                                          : CheckStatus::Warn,
-                               rate, "clocks/UI",
-                               std::to_string(times.size()) + " clock times over " + std::to_string(c.options.bits) +
-                                   " bits"));
+    std::vector<CheckResult> results = {getwave_verdict(run)};
+    for (CheckResult &r : clock_checks(c, run))
+        results.push_back(std::move(r));
     return results;
 }
 
@@ -107,46 +194,23 @@ std::vector<CheckResult> check_block_size(const Context &c, const ModelLibrary &
                      "blocks of " + differing + " samples change the output or the clock times")};
 }
 
-// The pulse response through AMI_GetWave: the output for data, then the line
-// resting at the low level (-0.5 V) and one bit at the high level, less the
-// output without that bit. Resting at a data level rather than at 0 V keeps a
-// limiting amplifier where data drives it. Receivers see Ignore_Bits of data
-// first, so that their clock has settled.
 std::vector<CheckResult> check_init_vs_getwave(const Context &c, const ModelLibrary &library)
 {
     const long spb = c.timing.samples_per_bit;
     const long preamble = std::min(c.ami.ignore_bits(), 4000L) * spb;
-    const long quiet = 64 * spb;
-    const std::vector<double> channel = c.impulse();
-    std::vector<double> without(static_cast<size_t>(preamble + quiet + c.row_size), -0.5);
-    if (preamble > 0) {
-        const std::vector<double> data = data_wave(c.timing, preamble / spb);
-        std::copy(data.begin(), data.end(), without.begin());
-    }
-    std::vector<double> with = without;
-    const std::vector<double> channel_pulse = pulse_of(channel, c.timing);
-    for (size_t i = 0; i < channel_pulse.size(); ++i)
-        with[static_cast<size_t>(preamble + quiet) + i] += channel_pulse[i];
-    auto output = [&](const std::vector<double> &input) {
-        DrivenInstance instance(library, c.ami);
-        init_or_throw(instance, c.timing, channel, parameter_text(c.ami));
-        return instance.run(input, 1000).output;
-    };
-    const std::vector<double> a = output(with), b = output(without);
-    std::vector<double> from_getwave(static_cast<size_t>(c.row_size));
-    for (size_t i = 0; i < from_getwave.size(); ++i)
-        from_getwave[i] = a[static_cast<size_t>(preamble + quiet) + i] - b[static_cast<size_t>(preamble + quiet) + i];
-    const std::vector<double> from_init = pulse_of(init_impulse(c, library, c.timing, channel), c.timing);
+    const std::vector<double> from_getwave = getwave_pulse(c, library, preamble);
+    const std::vector<double> from_init = pulse_of(init_impulse(c, library, c.timing, c.impulse()), c.timing);
     const double difference = relative_difference(from_getwave, from_init);
     // A nonlinear model's response to an isolated bit depends on the levels
     // around it, so a difference is only a warning there.
-    const CheckStatus status = difference <= kInitGetWaveLimit                    ? CheckStatus::Pass
-                               : difference <= kInitGetWaveWarn || c.init_nonlinear ? CheckStatus::Warn
-                                                                                    : CheckStatus::Fail;
+    const bool nonlinear = c.found.init_nonlinear;
+    const CheckStatus status = difference <= kInitGetWaveLimit                 ? CheckStatus::Pass
+                               : difference <= kInitGetWaveWarn || nonlinear ? CheckStatus::Warn
+                                                                             : CheckStatus::Fail;
     CheckResult r = measured("init_vs_getwave", status, difference, "relative",
                              "pulse response of AMI_GetWave (an isolated bit after " + std::to_string(preamble / spb) +
                                  " bits of data) against AMI_Init's" +
-                                 (c.init_nonlinear && status == CheckStatus::Warn ? "; AMI_Init is nonlinear" : ""));
+                                 (nonlinear && status == CheckStatus::Warn ? "; AMI_Init is nonlinear" : ""));
     r.curves = {curve("AMI_Init", c.timing, from_init), curve("AMI_GetWave", c.timing, from_getwave)};
     return {r};
 }
@@ -156,37 +220,23 @@ std::vector<CheckResult> check_instances(const Context &c, const ModelLibrary &l
     const std::vector<double> input = data_wave(c.timing, c.options.bits);
     const auto settings = other_setting(c.ami);
     const std::string text_a = parameter_text(c.ami), text_b = parameter_text(c.ami, settings);
-    const long block = 1000;
     auto alone = [&](const std::string &text) {
         DrivenInstance instance(library, c.ami);
         init_or_throw(instance, c.timing, c.impulse(), text);
-        return instance.run(input, block);
+        return instance.run(input, kInstanceBlock);
     };
     const WaveRun a_alone = alone(text_a), b_alone = alone(text_b);
-
-    DrivenInstance a(library, c.ami), b(library, c.ami);
-    init_or_throw(a, c.timing, c.impulse(), text_a);
-    init_or_throw(b, c.timing, c.impulse(), text_b);
-    std::vector<double> a_out = input, b_out = input;
-    std::vector<double> a_clocks, b_clocks;
-    std::string problem;
-    for (size_t start = 0; start < input.size(); start += block) {
-        const long size = static_cast<long>(std::min<size_t>(block, input.size() - start));
-        for (auto [instance, out, clocks] : {std::tuple{&a, &a_out, &a_clocks}, std::tuple{&b, &b_out, &b_clocks}}) {
-            const ClockCall call = instance->get_wave(out->data() + start, size, problem);
-            clocks->insert(clocks->end(), call.times.begin(), call.times.end());
-        }
-    }
+    const auto [a, b] = interleaved(c, library, input, text_a, text_b);
     const std::string which = settings.empty() ? "two default instances"
                                                : "a default instance and one with " + settings[0].first + "=" +
                                                      settings[0].second;
-    if (identical(a_out, a_alone.output) && identical(b_out, b_alone.output) &&
-        identical(a_clocks, a_alone.clock_times()) && identical(b_clocks, b_alone.clock_times()))
+    if (identical(a.output, a_alone.output) && identical(b.output, b_alone.output) &&
+        identical(a.clock_times(), a_alone.clock_times()) && identical(b.clock_times(), b_alone.clock_times()))
         return {result("instance_independence", CheckStatus::Pass,
                        which + " interleaved give what each gives alone")};
     return {measured("instance_independence", CheckStatus::Fail,
-                     std::max(relative_difference(a_out, a_alone.output),
-                              relative_difference(b_out, b_alone.output)),
+                     std::max(relative_difference(a.output, a_alone.output),
+                              relative_difference(b.output, b_alone.output)),
                      "relative", which + " interleaved differ from each alone: the instances share state")};
 }
 

@@ -1,5 +1,5 @@
-// The checks of the library against its .ami file, of the parameter string
-// and of AMI_Init.
+// The checks of the .ami file, of the library against it, of the parameter
+// string and of AMI_Init.
 #include "check/check_probes.h"
 
 #include <algorithm>
@@ -67,9 +67,25 @@ std::vector<double> pulse_on_reference(const Context &c, const ModelLibrary &lib
 
 } // namespace
 
-std::vector<CheckResult> check_library(const Context &c, const ModelLibrary &library)
+std::vector<CheckResult> check_ami_file(Context &c)
 {
-    const bool exported = library.get_wave() != nullptr;
+    try {
+        c.ami = read_ami_file(c.subject.ami);
+    } catch (const std::exception &e) {
+        return {result("ami_file", CheckStatus::Fail, e.what())};
+    }
+    c.found.ami_read = true;
+    size_t settable = 0;
+    for (const AmiParameter &p : c.ami.model_specific)
+        settable += p.settable();
+    return {measured("ami_file", CheckStatus::Pass, static_cast<double>(settable), "settable",
+                     "parses; every default is among its allowed values")};
+}
+
+std::vector<CheckResult> check_library(Context &c, const ModelLibrary &library)
+{
+    c.found.exports = LibraryExports{library.get_wave() != nullptr};
+    const bool exported = c.found.exports->get_wave;
     std::vector<CheckResult> results;
     results.push_back(measured("library", CheckStatus::Pass, exported ? 3 : 2, "entry points",
                                exported ? "exports AMI_Init, AMI_GetWave and AMI_Close"
@@ -133,7 +149,7 @@ std::vector<CheckResult> check_null_parameters(const Context &c, const ModelLibr
                    "AMI_Init returned " + std::to_string(call.status) + " for a null parameter string")};
 }
 
-std::vector<CheckResult> check_linearity(const Context &c, const ModelLibrary &library)
+std::vector<CheckResult> check_linearity(Context &c, const ModelLibrary &library)
 {
     constexpr double scale = 0.5;
     std::vector<double> small = c.impulse();
@@ -143,7 +159,8 @@ std::vector<CheckResult> check_linearity(const Context &c, const ModelLibrary &l
     for (double &v : expected)
         v *= scale;
     const double nonlinearity = relative_difference(init_impulse(c, library, c.timing, small), expected);
-    if (nonlinearity <= kLinearLimit)
+    c.found.init_nonlinear = !(nonlinearity <= kLinearLimit);
+    if (!c.found.init_nonlinear)
         return {measured("init_linearity", CheckStatus::Pass, nonlinearity, "relative",
                          "the response to half the impulse is half the response")};
     return {measured("init_linearity", CheckStatus::Warn, nonlinearity, "relative",

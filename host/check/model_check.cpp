@@ -1,16 +1,20 @@
-// The model checks. Each probe loads the library afresh in a child process and
-// hands back its results as JSON; a probe that crashes, hangs or stops on an
-// error fails its first check and leaves the others it would have measured
-// skipped.
+// The model checks: a table of probes, each with the checks it reports and
+// what it needs, walked in order. A check whose needs are not met is skipped
+// with the reason. Each probe of the model loads the library afresh in a child
+// process and hands back its results and findings as JSON; a probe that
+// crashes, hangs or stops on an error fails its first check and leaves the
+// others it would have measured skipped.
 #include "check/model_check.h"
 
 #include "check/check_probes.h"
+#include "check/check_report.h"
 #include "check/isolated_run.h"
 
 #include <nlohmann/json.hpp>
 
-#include <cmath>
+#include <algorithm>
 #include <functional>
+#include <variant>
 
 namespace ami_host {
 
@@ -29,90 +33,156 @@ namespace {
 
 using namespace check;
 
-nlohmann::json to_json(const CheckResult &r)
+using Results = std::vector<CheckResult>;
+
+// A condition a check needs met before it is measured, and the reason given
+// for skipping it when not. `met` sees what the checks so far found and
+// reported.
+struct Need {
+    bool (*met)(const Context &c, const Results &so_far);
+    const char *unmet;
+};
+
+bool failed(const Results &so_far, const std::string &name)
 {
-    nlohmann::json j = {{"name", r.name}, {"status", status_name(r.status)}, {"detail", r.detail}};
-    if (r.has_figure)
-        j["figure"] = std::isfinite(r.figure) ? nlohmann::json(r.figure) : nlohmann::json(nullptr);
-    j["unit"] = r.unit;
-    j["curves"] = nlohmann::json::array();
-    for (const CheckCurve &curve : r.curves)
-        j["curves"].push_back({{"label", curve.label}, {"step", curve.step}, {"values", curve.values}});
+    return std::any_of(so_far.begin(), so_far.end(),
+                       [&](const CheckResult &r) { return r.name == name && r.status == CheckStatus::Fail; });
+}
+
+const Need kAmiRead{[](const Context &c, const Results &) { return c.found.ami_read; }, "the .ami file is unusable"};
+const Need kLibraryLoads{[](const Context &c, const Results &) { return c.found.exports.has_value(); },
+                         "the library does not load"};
+const Need kInitImpulse{[](const Context &c, const Results &) { return c.ami.init_returns_impulse(); },
+                        "AMI_Init returns no impulse response"};
+const Need kGetWave{[](const Context &c, const Results &) { return c.found.exports && c.found.exports->get_wave; },
+                    "no AMI_GetWave"};
+const Need kGetWaveRuns{[](const Context &, const Results &so_far) { return !failed(so_far, "getwave"); },
+                        "AMI_GetWave failed on data"};
+
+// A probe of the host's own: it reads the model's files and calls no model code.
+using HostProbe = Results (*)(Context &c);
+// A probe of the model, run in a child on a freshly loaded library; what it
+// records in the child's c.found comes back with its results.
+using ModelProbe = std::function<Results(Context &c, const ModelLibrary &library)>;
+
+// One row of the table: the checks a probe reports, in order, and what it needs.
+struct CheckEntry {
+    std::vector<std::string> names;
+    std::vector<Need> needs; // in order: the first one not met gives the reason for skipping
+    std::variant<HostProbe, ModelProbe> probe;
+};
+
+// Every check, in the order they run and are reported.
+const std::vector<CheckEntry> &check_table()
+{
+    static const std::vector<CheckEntry> table = {
+        {{"ami_file"}, {}, HostProbe(check_ami_file)},
+        {{"library", "reserved_parameters"}, {kAmiRead}, ModelProbe(check_library)},
+        {{"parameter_echo"}, {kAmiRead, kLibraryLoads}, ModelProbe(check_parameter_echo)},
+        {{"out_of_range"}, {kAmiRead, kLibraryLoads}, ModelProbe(check_out_of_range)},
+        {{"null_parameters"}, {kAmiRead, kLibraryLoads}, ModelProbe(check_null_parameters)},
+        {{"init_linearity"}, {kAmiRead, kLibraryLoads, kInitImpulse}, ModelProbe(check_linearity)},
+        {{"init_repeatable"}, {kAmiRead, kLibraryLoads, kInitImpulse}, ModelProbe(check_repeatable)},
+        {{"samples_per_bit"}, {kAmiRead, kLibraryLoads, kInitImpulse}, ModelProbe(check_samples_per_bit)},
+        {kGetWaveRunChecks, {kAmiRead, kLibraryLoads, kGetWave}, ModelProbe(check_getwave_run)},
+        {{"init_vs_getwave"},
+         {kAmiRead, kLibraryLoads, kGetWave, kGetWaveRuns, kInitImpulse},
+         ModelProbe(check_init_vs_getwave)},
+        {{"block_size"}, {kAmiRead, kLibraryLoads, kGetWave, kGetWaveRuns}, ModelProbe(check_block_size)},
+        {{"instance_independence"}, {kAmiRead, kLibraryLoads, kGetWave, kGetWaveRuns}, ModelProbe(check_instances)},
+        {{"odd_timing"}, {kAmiRead, kLibraryLoads, kGetWave, kGetWaveRuns}, ModelProbe(check_odd_timing)},
+    };
+    return table;
+}
+
+nlohmann::ordered_json findings_json(const Findings &found)
+{
+    nlohmann::ordered_json j = {{"ami_read", found.ami_read}, {"init_nonlinear", found.init_nonlinear}};
+    j["exports"] = found.exports ? nlohmann::ordered_json{{"get_wave", found.exports->get_wave}} : nullptr;
     return j;
 }
 
-CheckResult from_json(const nlohmann::json &j)
+Findings findings_from_json(const nlohmann::ordered_json &j)
 {
-    CheckResult r;
-    r.name = j.at("name");
-    const std::string status = j.at("status");
-    for (CheckStatus s : {CheckStatus::Pass, CheckStatus::Warn, CheckStatus::Fail, CheckStatus::Skip})
-        if (status == status_name(s))
-            r.status = s;
-    r.detail = j.at("detail");
-    r.unit = j.at("unit");
-    if (j.contains("figure")) {
-        r.has_figure = true;
-        r.figure = j["figure"].is_null() ? INFINITY : j["figure"].get<double>();
-    }
-    for (const nlohmann::json &curve : j.at("curves")) {
-        r.curves.push_back({curve.at("label"), curve.at("step"), {}});
-        for (const nlohmann::json &value : curve.at("values"))
-            r.curves.back().values.push_back(value.is_null() ? NAN : value.get<double>());
-    }
-    return r;
+    Findings found;
+    found.ami_read = j.at("ami_read");
+    found.init_nonlinear = j.at("init_nonlinear");
+    if (!j.at("exports").is_null())
+        found.exports = LibraryExports{j.at("exports").at("get_wave")};
+    return found;
 }
 
-using Probe = std::function<std::vector<CheckResult>(const ModelLibrary &)>;
-
-// Runs `probe` in a child. `names` are the checks it reports, in order.
-std::vector<CheckResult> isolated(const Context &context, const std::vector<std::string> &names, const Probe &probe)
+// What a model probe's child hands back: {"results": [check_result_json...],
+// "findings": {...}}.
+std::string child_report(Context &c, const ModelProbe &probe)
 {
-    const IsolatedOutcome outcome = run_isolated(
-        [&]() {
-            const ModelLibrary library(context.subject.library, context.subject.side + " model");
-            nlohmann::json list = nlohmann::json::array();
-            for (const CheckResult &r : probe(library))
-                list.push_back(to_json(r));
-            return list.dump();
-        },
-        context.options.timeout_seconds);
-    std::vector<CheckResult> results;
-    if (outcome.finished) {
-        try {
-            for (const nlohmann::json &j : nlohmann::json::parse(outcome.output))
-                results.push_back(from_json(j));
-            return results;
-        } catch (const nlohmann::json::exception &e) {
-            results.clear();
-            results.push_back(result(names.front(), CheckStatus::Fail,
-                                     std::string("the check's results did not arrive intact: ") + e.what()));
-            return results;
-        }
-    }
-    const bool ended = outcome.signal != 0 || outcome.timed_out;
-    results.push_back(result(names.front(), CheckStatus::Fail, (ended ? "the model was " : "") + outcome.failure));
+    const ModelLibrary library(c.subject.library, c.subject.side + " model");
+    nlohmann::ordered_json report = {{"results", nlohmann::ordered_json::array()}};
+    for (const CheckResult &r : probe(c, library))
+        report["results"].push_back(check_result_json(r, true));
+    report["findings"] = findings_json(c.found);
+    return report.dump();
+}
+
+// The first of `names` failed for `why`; the others were not measured.
+Results first_failed(const std::vector<std::string> &names, const std::string &why)
+{
+    Results results = {result(names.front(), CheckStatus::Fail, why)};
     for (size_t i = 1; i < names.size(); ++i)
         results.push_back(result(names[i], CheckStatus::Skip, "not measured: " + names.front() + " failed"));
     return results;
 }
 
-std::vector<CheckResult> skipped(const std::vector<std::string> &names, const std::string &why)
+// Runs `probe` in a child on a copy of `c`, and takes what it found into `c`.
+// A child that crashes, hangs or stops on an error fails the first of `names`.
+Results isolated(Context &c, const std::vector<std::string> &names, const ModelProbe &probe)
 {
-    std::vector<CheckResult> results;
+    const IsolatedOutcome outcome = run_isolated(
+        [&]() {
+            Context copy = c;
+            return child_report(copy, probe);
+        },
+        c.options.timeout_seconds);
+    if (!outcome.finished) {
+        const bool ended = outcome.signal != 0 || outcome.timed_out;
+        return first_failed(names, (ended ? "the model was " : "") + outcome.failure);
+    }
+    try {
+        const nlohmann::ordered_json report = nlohmann::ordered_json::parse(outcome.output);
+        Results results;
+        for (const nlohmann::ordered_json &entry : report.at("results"))
+            results.push_back(check_result_from_json(entry));
+        c.found = findings_from_json(report.at("findings"));
+        return results;
+    } catch (const nlohmann::json::exception &e) {
+        return first_failed(names, std::string("the check's results did not arrive intact: ") + e.what());
+    }
+}
+
+Results skipped(const std::vector<std::string> &names, const std::string &why)
+{
+    Results results;
     for (const std::string &name : names)
         results.push_back(result(name, CheckStatus::Skip, why));
     return results;
 }
 
-void append(std::vector<CheckResult> &to, const std::vector<CheckResult> &from)
+const Need *first_unmet(const CheckEntry &entry, const Context &c, const Results &so_far)
 {
-    to.insert(to.end(), from.begin(), from.end());
+    for (const Need &need : entry.needs)
+        if (!need.met(c, so_far))
+            return &need;
+    return nullptr;
 }
 
-} // namespace
+Results run_entry(const CheckEntry &entry, Context &c)
+{
+    if (const HostProbe *probe = std::get_if<HostProbe>(&entry.probe))
+        return (*probe)(c);
+    return isolated(c, entry.names, std::get<ModelProbe>(entry.probe));
+}
 
-std::vector<CheckResult> check_model(const CheckSubject &subject, const CheckOptions &options)
+Context starting_context(const CheckSubject &subject, const CheckOptions &options)
 {
     Context c;
     c.subject = subject;
@@ -120,71 +190,29 @@ std::vector<CheckResult> check_model(const CheckSubject &subject, const CheckOpt
     c.timing.bit_time = options.bit_time;
     c.timing.samples_per_bit = options.samples_per_bit;
     c.row_size = 128L * options.samples_per_bit;
+    return c;
+}
 
+} // namespace
+
+std::vector<std::string> check_names()
+{
+    std::vector<std::string> names;
+    for (const CheckEntry &entry : check_table())
+        names.insert(names.end(), entry.names.begin(), entry.names.end());
+    return names;
+}
+
+std::vector<CheckResult> check_model(const CheckSubject &subject, const CheckOptions &options)
+{
+    Context c = starting_context(subject, options);
     std::vector<CheckResult> results;
-    const std::vector<std::string> init_checks = {"parameter_echo", "out_of_range", "null_parameters",
-                                                  "init_linearity", "init_repeatable", "samples_per_bit"};
-    const std::vector<std::string> getwave_checks = {"init_vs_getwave", "block_size", "instance_independence",
-                                                     "odd_timing"};
-    try {
-        c.ami = read_ami_file(subject.ami);
-        size_t settable = 0;
-        for (const AmiParameter &p : c.ami.model_specific)
-            settable += p.settable();
-        results.push_back(measured("ami_file", CheckStatus::Pass, static_cast<double>(settable), "settable",
-                                   "parses; every default is among its allowed values"));
-    } catch (const std::exception &e) {
-        results.push_back(result("ami_file", CheckStatus::Fail, e.what()));
-        append(results, skipped({"library", "reserved_parameters"}, "not measured: the .ami file is unusable"));
-        append(results, skipped(init_checks, "not measured: the .ami file is unusable"));
-        append(results, skipped(kGetWaveRunChecks, "not measured: the .ami file is unusable"));
-        append(results, skipped(getwave_checks, "not measured: the .ami file is unusable"));
-        return results;
+    for (const CheckEntry &entry : check_table()) {
+        const Need *unmet = first_unmet(entry, c, results);
+        const std::vector<CheckResult> reported =
+            unmet ? skipped(entry.names, std::string("not measured: ") + unmet->unmet) : run_entry(entry, c);
+        results.insert(results.end(), reported.begin(), reported.end());
     }
-
-    using Check = std::vector<CheckResult> (*)(const Context &, const ModelLibrary &);
-    auto probe = [&c](Check check) { return [&c, check](const ModelLibrary &library) { return check(c, library); }; };
-    const std::vector<CheckResult> library = isolated(c, {"library", "reserved_parameters"}, probe(check_library));
-    append(results, library);
-    if (library[0].status == CheckStatus::Fail) {
-        append(results, skipped(init_checks, "not measured: the library does not load"));
-        append(results, skipped(kGetWaveRunChecks, "not measured: the library does not load"));
-        append(results, skipped(getwave_checks, "not measured: the library does not load"));
-        return results;
-    }
-    const bool has_getwave = library[0].figure == 3; // the entry points the child found
-
-    append(results, isolated(c, {"parameter_echo"}, probe(check_parameter_echo)));
-    append(results, isolated(c, {"out_of_range"}, probe(check_out_of_range)));
-    append(results, isolated(c, {"null_parameters"}, probe(check_null_parameters)));
-    if (c.ami.init_returns_impulse()) {
-        append(results, isolated(c, {"init_linearity"}, probe(check_linearity)));
-        c.init_nonlinear = results.back().status == CheckStatus::Warn;
-        append(results, isolated(c, {"init_repeatable"}, probe(check_repeatable)));
-        append(results, isolated(c, {"samples_per_bit"}, probe(check_samples_per_bit)));
-    } else {
-        append(results, skipped({"init_linearity", "init_repeatable", "samples_per_bit"},
-                                "not measured: AMI_Init returns no impulse response"));
-    }
-
-    if (!has_getwave) {
-        append(results, skipped(kGetWaveRunChecks, "not measured: no AMI_GetWave"));
-        append(results, skipped(getwave_checks, "not measured: no AMI_GetWave"));
-        return results;
-    }
-    const std::vector<CheckResult> run = isolated(c, kGetWaveRunChecks, probe(check_getwave_run));
-    append(results, run);
-    if (run[0].status == CheckStatus::Fail) {
-        append(results, skipped(getwave_checks, "not measured: AMI_GetWave failed on data"));
-        return results;
-    }
-    if (c.ami.init_returns_impulse())
-        append(results, isolated(c, {"init_vs_getwave"}, probe(check_init_vs_getwave)));
-    else
-        append(results, skipped({"init_vs_getwave"}, "not measured: AMI_Init returns no impulse response"));
-    append(results, isolated(c, {"block_size"}, probe(check_block_size)));
-    append(results, isolated(c, {"instance_independence"}, probe(check_instances)));
-    append(results, isolated(c, {"odd_timing"}, probe(check_odd_timing)));
     return results;
 }
 

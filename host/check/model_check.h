@@ -46,7 +46,10 @@ struct CheckOptions {
 };
 
 // Runs every check; never throws for a fault of the model or its file (those
-// are failed checks).
+// are failed checks). It reports each of check_names() once, in that order.
 std::vector<CheckResult> check_model(const CheckSubject &subject, const CheckOptions &options = {});
+
+// The names of the checks, in the order check_model reports them.
+std::vector<std::string> check_names();
 
 } // namespace ami_host

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -46,6 +47,35 @@ TEST_P(ModelCheck, FlagsExactlyTheFault)
     std::ostringstream table;
     ami_host::print_check_table(table, results);
     EXPECT_EQ(failed, c.failing) << table.str();
+}
+
+std::vector<std::string> reported_names(const std::vector<ami_host::CheckResult> &results)
+{
+    std::vector<std::string> names;
+    for (const ami_host::CheckResult &r : results)
+        names.push_back(r.name);
+    return names;
+}
+
+// Every check of the table is reported exactly once, in the table's order,
+// whichever checks run, fail or are skipped.
+TEST_P(ModelCheck, ReportsEveryCheckOnceInOrder)
+{
+    const Case &c = GetParam();
+    const std::vector<std::string> names = ami_host::check_names();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
+    EXPECT_EQ(reported_names(ami_host::check_model({c.library, c.ami, "Rx"})), names);
+}
+
+TEST(ModelCheckSkips, ReportEveryCheckOnceInOrder)
+{
+    const auto no_ami = ami_host::check_model({PASSTHROUGH_MODEL, "no such file.ami", "Rx"});
+    EXPECT_EQ(reported_names(no_ami), ami_host::check_names());
+    EXPECT_EQ(no_ami.front().status, CheckStatus::Fail);
+    const auto no_library = ami_host::check_model({"no such library.so", PASSTHROUGH_AMI, "Rx"});
+    EXPECT_EQ(reported_names(no_library), ami_host::check_names());
+    EXPECT_EQ(no_library.at(1).name, "library");
+    EXPECT_EQ(no_library.at(1).status, CheckStatus::Fail);
 }
 
 INSTANTIATE_TEST_SUITE_P(
