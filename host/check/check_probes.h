@@ -4,7 +4,7 @@
 // which checks each reports and what each needs.
 #pragma once
 
-#include "check/model_check.h"
+#include "check/check_result.h"
 #include "check/model_drive.h"
 
 #include <optional>

@@ -10,6 +10,17 @@
 
 namespace ami_host {
 
+const char *status_name(CheckStatus status)
+{
+    switch (status) {
+    case CheckStatus::Pass: return "pass";
+    case CheckStatus::Warn: return "warn";
+    case CheckStatus::Fail: return "fail";
+    case CheckStatus::Skip: return "skip";
+    }
+    return "skip";
+}
+
 namespace {
 
 std::string figure_text(const CheckResult &r)

@@ -1,7 +1,7 @@
 // The model checks' report: a table for the terminal and check.json.
 #pragma once
 
-#include "check/model_check.h"
+#include "check/check_result.h"
 
 #include <nlohmann/json.hpp>
 
