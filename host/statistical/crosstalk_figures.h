@@ -13,6 +13,7 @@ struct CrosstalkFigures {
     double total = 0.0;                  // their sum
     double eye_without = 0.0;            // the victim's worst-case eye height
     double eye_with = 0.0;               // that less the total (data of -0.5/+0.5 V)
+    double eye_width_with = 0.0;         // seconds over which the worst-case opening with crosstalk stays positive
 };
 
 // The aggressors' contributions after the last model of the statistical flow.

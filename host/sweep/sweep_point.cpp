@@ -21,7 +21,8 @@ std::vector<double> figures_of(const RunRecord &run, const RunSettings &s)
 {
     const PulseMetrics &worst = run.statistical.stages.back().metrics;
     const double height = run.crosstalk ? run.crosstalk->figures.eye_with : worst.eye_height;
-    std::vector<double> figures = {height, worst.eye_width / s.bit_time()};
+    const double width = run.crosstalk ? run.crosstalk->figures.eye_width_with : worst.eye_width;
+    std::vector<double> figures = {height, width / s.bit_time()};
     if (s.ber_eye) {
         figures.push_back(run.ber->eye.eye_height);
         figures.push_back(run.ber->eye.eye_width);

@@ -168,6 +168,14 @@ TEST_P(SweepPoint, EqualsTheSingleRunWithTheSameSettings)
         {"td_bit_errors", td["bit_errors"]}};
     for (const auto &[metric, value] : expected)
         EXPECT_EQ(metrics[metric].get<double>(), value.get<double>()) << metric;
+    // Crosstalk narrows the worst-case eye as it lowers it.
+    const double width = metrics["eye_width_ui"].get<double>();
+    const double victim_width = report["statistical"]["stages"].back()["eye_width_ui"].get<double>();
+    EXPECT_GT(width, 0.0);
+    if (report["crosstalk"].is_null())
+        EXPECT_EQ(width, victim_width);
+    else
+        EXPECT_LT(width, victim_width);
 }
 
 INSTANTIATE_TEST_SUITE_P(
