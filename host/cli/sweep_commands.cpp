@@ -149,6 +149,11 @@ int run_sweep_command(int argc, char **argv)
     app.add_option("--jobs", request.jobs, "worker processes (default: one per core)")
         ->check(CLI::Range(1, 1024))
         ->group("Sweep");
+    app.add_option("--timeout", request.timeout_seconds,
+                   "seconds a point may take; a point that takes longer fails and its worker is replaced")
+        ->check(CLI::Range(1.0, 86400.0))
+        ->capture_default_str()
+        ->group("Sweep");
     app.add_flag("--time-domain", time_domain, "run the time-domain flow at every point too")->group("Sweep");
     app.add_flag("--ber-eye", ber_eye, "analyse the statistical eye at --target-ber at every point too")
         ->group("Sweep");
