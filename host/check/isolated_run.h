@@ -15,9 +15,10 @@ struct IsolatedOutcome {
     bool timed_out = false;
 };
 
-// Runs `work` in a forked child and hands back the text it returns. A child
-// still running after `timeout_seconds` is killed by its process id. An
-// exception thrown by the work ends the child with its message as the failure.
+// Runs `work` in a child process (run_child) and hands back the text it
+// returns. A child still running after `timeout_seconds` is killed with its
+// process group. An exception thrown by the work ends the child with its
+// message as the failure.
 IsolatedOutcome run_isolated(const std::function<std::string()> &work, double timeout_seconds);
 
 } // namespace ami_host

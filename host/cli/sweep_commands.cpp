@@ -155,6 +155,11 @@ void add_sweep_options(CLI::App &app, SweepCommand &c)
     app.add_option("--jobs", c.request.jobs, "worker processes (default: one per core)")
         ->check(CLI::Range(1, 1024))
         ->group("Sweep");
+    app.add_option("--timeout", c.request.timeout_seconds,
+                   "seconds a point may take; a point that takes longer fails and its worker is replaced")
+        ->check(CLI::Range(1.0, 86400.0))
+        ->capture_default_str()
+        ->group("Sweep");
     app.add_flag("--time-domain", c.time_domain, "run the time-domain flow at every point too")->group("Sweep");
     app.add_flag("--ber-eye", c.ber_eye, "analyse the statistical eye at --target-ber at every point too")
         ->group("Sweep");

@@ -61,7 +61,8 @@ SweepTable run_sweep(const SweepRequest &request, const AmiFile *tx, const AmiFi
         best_per_channel(table, request.best); // refuses an unknown metric before any point runs
     const int jobs =
         request.jobs > 0 ? request.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    table.points = run_points(table.grid, metrics, shard_indices(table.grid.point_count(), table.shard), jobs, factory);
+    table.points = run_points(table.grid, metrics, shard_indices(table.grid.point_count(), table.shard), jobs,
+                              request.timeout_seconds, factory);
     write_table(table, request.out_dir);
     report_best(table, request.best, out);
     return table;

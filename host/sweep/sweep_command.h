@@ -15,6 +15,7 @@ struct SweepRequest {
     std::vector<std::string> channels; // the channels' names (files); at least one
     std::string shard = "0/1";
     int jobs = 0;                      // worker processes; 0: one per core
+    double timeout_seconds = 600;      // per point, before its worker is stopped and the point fails
     std::string out_dir;               // gets sweep.jsonl and sweep.csv
     std::string best;                  // a metric to print the best settings per channel by; "" for none
 };

@@ -1,7 +1,7 @@
 // Running a sweep's points in parallel: worker processes, each with its own
 // evaluator (and so its own model instances), so that points run side by side
 // whatever the models and libraries do with global state, and a model that
-// crashes costs its worker's remaining points, not the sweep.
+// crashes or hangs costs the point it was on, not the sweep.
 #pragma once
 
 #include "sweep/sweep_results.h"
@@ -19,8 +19,13 @@ using EvaluatorFactory = std::function<PointEvaluator()>;
 
 // Evaluates the points `indices` of `grid` over `jobs` worker processes
 // (at least one); the results come back in index order, a point that could
-// not be evaluated with its error.
+// not be evaluated with its error. A worker that crashes, or has no result
+// `timeout_seconds` after its last one (or after it started: loading the
+// models counts towards its first point), is ended with its process group;
+// the point it was on fails with the cause and a new worker takes over the
+// rest of its points.
 std::vector<PointResult> run_points(const SweepGrid &grid, const std::vector<std::string> &metrics,
-                                    const std::vector<long> &indices, int jobs, const EvaluatorFactory &factory);
+                                    const std::vector<long> &indices, int jobs, double timeout_seconds,
+                                    const EvaluatorFactory &factory);
 
 } // namespace ami_host

@@ -3,7 +3,10 @@
 // per fault (FAULT_...: writes one slot past the clock times, leaves the first
 // sample of every AMI_GetWave block unscaled, crashes in its third
 // AMI_GetWave call, never terminates its clock times, writes NaN in its third
-// AMI_GetWave call).
+// AMI_GetWave call, never returns from AMI_Init at level 1 and leaves a
+// helper process of its own behind then).
+#include <unistd.h>
+
 #include <cmath>
 #include <csignal>
 #include <new>
@@ -16,6 +19,7 @@
 #define FAULT_GETWAVE_CRASH 3
 #define FAULT_UNTERMINATED 4
 #define FAULT_NAN_OUTPUT 5
+#define FAULT_INIT_HANG 6
 
 namespace {
 
@@ -39,6 +43,11 @@ MODEL_API long AMI_Init(double *impulse_matrix, long row_size, long, double samp
     model->sample_interval = sample_interval;
     model->bit_time = bit_time;
     const std::string parameters = AMI_parameters_in ? AMI_parameters_in : "";
+    if (FAULT == FAULT_INIT_HANG && parameters.find("(level 1)") != std::string::npos) {
+        fork();
+        for (;;)
+            pause();
+    }
     model->message = parameters.find("(level 0)") != std::string::npos || parameters.find("(level 1)") !=
                      std::string::npos ? "faulty: ready.\n" : "faulty: level is not 0 or 1, 0 is used.\n";
     *msg = model->message.data();

@@ -1,13 +1,16 @@
 // ami_host's check, sweep and merge commands run as a user runs them: a
 // faulty model flagged with exit status 1, a sharded sweep merged into the
-// very table one run writes, and the sweep's figures coming from the flows.
+// very table one run writes, the sweep's figures coming from the flows, and
+// a sweep that outlives a hanging model.
 #include "host_process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <signal.h>
 
-
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -186,6 +189,52 @@ INSTANTIATE_TEST_SUITE_P(
                                   {"--channel", CHANNELS "/long.s4p", "--xtalk", CHANNELS "/long_aggressor1.s8p",
                                    "--rx-rj", "0.01UI", "--bits", "3000"}}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The processes (not zombies) whose command line holds `word`: ami_host's
+// workers, and what they started, carry its command line.
+std::vector<pid_t> processes_with(const std::string &word)
+{
+    std::vector<pid_t> found;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos || name == std::to_string(getpid()))
+            continue;
+        std::string command = slurp(entry.path() / "cmdline");
+        std::replace(command.begin(), command.end(), '\0', ' ');
+        const std::string stat = slurp(entry.path() / "stat");
+        const size_t state = stat.rfind(") ");
+        if (command.find(word) != std::string::npos && state != std::string::npos && stat[state + 2] != 'Z')
+            found.push_back(std::stoi(name));
+    }
+    return found;
+}
+
+TEST(SweepCommand, HangingPointsFailAfterTheTimeoutAndLeaveNoProcess)
+{
+    // One worker for all four points: it hangs (with a helper process) at
+    // both level 1 points, and the level 0 points are still evaluated.
+    const std::string dir = temp_path("hang");
+    const Result r = run_host({"sweep", "--rx-model", FAULTY_INIT_HANG, "--rx-ami", FAULTY_AMI, "--sweep",
+                               "rx:level=1,0", "--channels", "default", step_channel(), "--channel-kind", "step",
+                               "--jobs", "1", "--timeout", "2", "--no-plots", "--out", dir});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    const std::vector<nlohmann::json> lines = result_lines(dir);
+    ASSERT_EQ(lines.size(), 5u) << r.out << r.err;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i]["settings"]["rx:level"] == "1")
+            EXPECT_EQ(lines[i].value("error", ""), "no result within 2 s: the worker was stopped") << lines[i].dump();
+        else
+            EXPECT_TRUE(!lines[i].contains("error") && lines[i]["metrics"]["eye_height"].is_number())
+                << lines[i].dump();
+    }
+    // Killed processes vanish a moment after the signal.
+    std::vector<pid_t> left;
+    for (int tries = 0; tries < 50 && !(left = processes_with(dir)).empty(); ++tries)
+        usleep(100000);
+    EXPECT_TRUE(left.empty()) << "process " << left.front() << " of the sweep is left";
+    for (pid_t pid : left)
+        kill(pid, SIGKILL);
+}
 
 TEST(SweepCommand, RefusesBadSettingsBeforeAnyPointRuns)
 {
