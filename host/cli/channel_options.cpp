@@ -36,9 +36,7 @@ CrosstalkPair aggressor_pair(const std::string &text)
     return {std::stoi(number), pair.end};
 }
 
-} // namespace
-
-void add_channel_options(CLI::App &app, ChannelSettings &o)
+void add_touchstone_options(CLI::App &app, ChannelSettings &o)
 {
     const std::map<std::string, PortNumbering> numberings{{"adjacent", PortNumbering::Adjacent},
                                                           {"halves", PortNumbering::Halves}};
@@ -81,6 +79,10 @@ void add_channel_options(CLI::App &app, ChannelSettings &o)
                    "write the channel as a matched two-port, 10 MHz to 50 GHz in 10 MHz steps")
         ->type_name("FILE.s2p")
         ->group("Channel");
+}
+
+void add_crosstalk_options(CLI::App &app, ChannelSettings &o)
+{
     app.add_option_function<std::vector<std::string>>(
            "--xtalk",
            [&o](const std::vector<std::string> &texts) {
@@ -104,6 +106,14 @@ void add_channel_options(CLI::App &app, ChannelSettings &o)
            "unless N:near; repeatable")
         ->type_name("N[:near]")
         ->group("Crosstalk");
+}
+
+} // namespace
+
+void add_channel_options(CLI::App &app, ChannelSettings &settings)
+{
+    add_touchstone_options(app, settings);
+    add_crosstalk_options(app, settings);
 }
 
 std::string check_channel_options(const ChannelSettings &o)
