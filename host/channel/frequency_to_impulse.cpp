@@ -263,7 +263,9 @@ void keep_causal_part(const std::vector<double> &samples, const FrequencyRespons
                                   " ns is longer than the response kept");
     result.impulse.assign(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(options.length));
     if (starts_at_once) {
-        const size_t edge = std::min(size / 2, static_cast<size_t>(std::ceil(margin / dt)));
+        // The smaller taken as doubles: data that end far below 1 Hz give a
+        // margin of more samples than a size_t holds.
+        const size_t edge = static_cast<size_t>(std::min(std::ceil(margin / dt), static_cast<double>(size / 2)));
         for (size_t n = size - edge; n < size; ++n)
             result.impulse[0] += samples[n];
     }

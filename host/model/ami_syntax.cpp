@@ -12,6 +12,10 @@ namespace {
     throw Error(origin + ":" + std::to_string(line) + ": " + message);
 }
 
+// Far deeper than any parameters nest, and shallow enough that the recursion
+// cannot exhaust the stack.
+constexpr int deepest_item = 100;
+
 // Recursive-descent parser over the characters of one file.
 class SyntaxParser {
 public:
@@ -24,7 +28,7 @@ public:
             fail(origin_, line_, "the file holds no parameter tree");
         if (text_[pos_] != '(')
             fail(origin_, line_, "expected '(' to open the model's root item");
-        AmiNode root = parse_item();
+        AmiNode root = parse_item(1);
         skip_blanks();
         if (!at_end())
             fail(origin_, line_, "text after the end of the root item");
@@ -87,10 +91,12 @@ private:
         return value;
     }
 
-    AmiNode parse_item()
+    AmiNode parse_item(int depth)
     {
         AmiNode node;
         node.line = line_;
+        if (depth > deepest_item)
+            fail(origin_, line_, "items nested more than " + std::to_string(deepest_item) + " deep");
         ++pos_; // '('
         skip_blanks();
         if (at_end() || text_[pos_] == '(' || text_[pos_] == ')' || text_[pos_] == '"')
@@ -106,7 +112,7 @@ private:
                 break;
             }
             if (c == '(')
-                node.children.push_back(parse_item());
+                node.children.push_back(parse_item(depth + 1));
             else if (c == '"')
                 node.values.push_back(quoted());
             else

@@ -137,9 +137,9 @@ SweepGrid make_sweep_grid(const std::vector<std::string> &sweeps, const std::vec
             throw Error("the sweep names " + grid.axes.back().label() + " twice");
         points *= static_cast<double>(grid.axes.back().values.size());
     }
-    if (points > 1e7)
-        throw Error("the sweep has " + std::to_string(static_cast<long long>(points)) +
-                    " points; at most 10000000 are run");
+    if (points > most_sweep_points)
+        throw Error("the sweep has " + std::to_string(static_cast<long long>(points)) + " points; at most " +
+                    std::to_string(most_sweep_points) + " are run");
     return grid;
 }
 

@@ -17,6 +17,9 @@ struct SweepAxis {
     std::string label() const { return side + ":" + name; } // "rx:EQ_Config"
 };
 
+// The most points a sweep may have.
+constexpr long most_sweep_points = 10000000;
+
 struct SweepGrid {
     std::vector<std::string> channels; // at least one
     std::vector<SweepAxis> axes;

@@ -69,10 +69,21 @@ std::string settings_text(const PointResult &point)
     return text;
 }
 
+// get<long>() takes any number, and converting a float beyond long's range
+// is undefined.
+long whole_number(const json &value)
+{
+    if (!value.is_number_integer())
+        throw Error(value.dump() + " is not a whole number");
+    return value.get<long>();
+}
+
 SweepGrid grid_from_header(const json &sweep)
 {
     SweepGrid grid;
     grid.channels = sweep.at("channels").get<std::vector<std::string>>();
+    // Counted as a double, which cannot overflow, before point_count() may.
+    double points = static_cast<double>(grid.channels.size());
     for (const json &a : sweep.at("axes")) {
         SweepAxis axis;
         const std::string label = a.at("name");
@@ -84,9 +95,12 @@ SweepGrid grid_from_header(const json &sweep)
         axis.values = a.at("values").get<std::vector<std::string>>();
         if (axis.values.empty())
             throw Error("axis '" + label + "' has no values");
+        points *= static_cast<double>(axis.values.size());
         grid.axes.push_back(axis);
     }
-    if (grid.channels.empty() || grid.point_count() != sweep.at("points").get<long>())
+    if (points > most_sweep_points)
+        throw Error("the header's channels and axes make more points than a sweep may have");
+    if (grid.channels.empty() || grid.point_count() != whole_number(sweep.at("points")))
         throw Error("the header's point count does not match its channels and axes");
     return grid;
 }
@@ -94,7 +108,7 @@ SweepGrid grid_from_header(const json &sweep)
 PointResult point_from_json(const json &line, const SweepTable &table)
 {
     PointResult point;
-    point.index = line.at("index").get<long>();
+    point.index = whole_number(line.at("index"));
     point.channel = line.at("channel").get<std::string>();
     for (const auto &[name, value] : line.at("settings").items())
         point.settings.emplace_back(name, value.get<std::string>());

@@ -165,6 +165,13 @@ TEST(AmiFile, MalformedFilesAreRefusedWithTheLine)
          "must declare GetWave_Exists"},
         {"(m " + reserved + "(Model_Specific (a (Usage In) (Type String) (Value \"open))))", "quoted text is never closed"},
         {"(m " + reserved + "(Model_Specific ()))", "'(' must be followed by a name"},
+        {[] {
+             std::string text;
+             for (int depth = 0; depth < 101; ++depth)
+                 text += "(a ";
+             return text + "1" + std::string(101, ')');
+         }(),
+         "x.ami:1: items nested more than 100 deep"},
     };
     for (const auto &c : cases) {
         try {

@@ -2,6 +2,7 @@
 // grid once, parallel points, and merged shards byte-identical to one run.
 #include "base/host_error.h"
 #include "sweep/sweep_command.h"
+#include "sweep/sweep_results.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -186,6 +187,37 @@ TEST(Sweep, CrashingOrHangingPointCostsOnlyItself)
         for (const auto &point : results) {
             EXPECT_EQ(point.error, point.index == 2 ? cause : "") << point.index;
             EXPECT_EQ(point.metrics.size(), point.index == 2 ? 0u : 1u) << point.index;
+        }
+    }
+}
+
+// Numbers no sweep writes are refused, not converted with undefined results,
+// and so is a grid larger than any sweep, which merge would walk point by point.
+TEST(Sweep, ResultsFilesNoSweepWritesAreRefused)
+{
+    const std::string axis = R"({"name":"rx:EQ_Config","values":["0","1"]})";
+    const auto header = [](const std::string &points, const std::string &axes) {
+        return R"({"sweep":{"points":)" + points + R"(,"shard":"0/1","channels":["c"],"axes":[)" + axes +
+               R"(],"metrics":[]}})" + "\n";
+    };
+    std::string axes = axis; // 2^24 points
+    for (int a = 1; a < 24; ++a)
+        axes += "," + axis;
+    const struct {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {header("2", axis) + R"({"index":1e300,"channel":"c","settings":{"rx:EQ_Config":"0"},"metrics":{}})",
+         "r:2: not a sweep results file: 1e+300 is not a whole number"},
+        {header("2.0", axis), "r:1: not a sweep results file: 2.0 is not a whole number"},
+        {header("16777216", axes), "more points than a sweep may have"},
+    };
+    for (const auto &c : cases) {
+        try {
+            ami_host::parse_results(c.text, "r");
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const ami_host::Error &e) {
+            EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what() << "\nwanted: " << c.error;
         }
     }
 }
