@@ -22,7 +22,7 @@ constexpr const char *kDescription =
     "a crash or a hang is a failed check. Exit status 1 when a check fails.";
 
 struct CheckCommand {
-    std::string tx_model, tx_ami, rx_model, rx_ami;
+    ModelChoice tx, rx;
     double bit_rate = 10e9;
     CheckOptions options;
     OutputSettings output;
@@ -30,10 +30,9 @@ struct CheckCommand {
 
 void add_options(CLI::App &app, CheckCommand &c)
 {
-    app.add_option("--rx-model", c.rx_model, "the Rx model library to check")->type_name("FILE")->group("Model");
-    app.add_option("--rx-ami", c.rx_ami, "its .ami file")->type_name("FILE")->group("Model");
-    app.add_option("--tx-model", c.tx_model, "the Tx model library to check")->type_name("FILE")->group("Model");
-    app.add_option("--tx-ami", c.tx_ami, "its .ami file")->type_name("FILE")->group("Model");
+    add_model_files(
+        app, c.tx, c.rx, [](const std::string &side) { return "the " + side + " model library to check"; },
+        [](const std::string &) { return "its .ami file"; });
     app.add_option("--bit-rate", c.bit_rate, "bits per second")
         ->check(CLI::Range(1e6, 1e12))
         ->capture_default_str()
@@ -57,13 +56,10 @@ void add_options(CLI::App &app, CheckCommand &c)
 // The model the command line names: one side, with its .ami file.
 std::string subject_problem(const CheckCommand &c)
 {
-    if (c.tx_model.empty() == c.rx_model.empty())
+    if (c.tx.present() == c.rx.present())
         return "name one model to check: --rx-model LIB --rx-ami FILE, or --tx-model LIB --tx-ami FILE";
-    if (!c.tx_model.empty() && c.tx_ami.empty())
-        return "--tx-model needs the model's .ami file: give it with --tx-ami";
-    if (!c.rx_model.empty() && c.rx_ami.empty())
-        return "--rx-model needs the model's .ami file: give it with --rx-ami";
-    return "";
+    const std::string missing = missing_ami(c.tx, "tx");
+    return missing.empty() ? missing_ami(c.rx, "rx") : missing;
 }
 
 // Draws check.png (the script names it) when a check kept responses; a
@@ -87,8 +83,8 @@ int run_check_command(int argc, char **argv)
         return code;
     if (const std::string problem = subject_problem(c); !problem.empty())
         return usage_error(app, problem);
-    const bool tx = !c.tx_model.empty();
-    const CheckSubject subject{tx ? c.tx_model : c.rx_model, tx ? c.tx_ami : c.rx_ami, tx ? "Tx" : "Rx"};
+    const ModelChoice &model = c.tx.present() ? c.tx : c.rx;
+    const CheckSubject subject{model.library, model.ami, c.tx.present() ? "Tx" : "Rx"};
     c.options.bit_time = 1.0 / c.bit_rate;
 
     const std::string &dir = c.output.out_dir;

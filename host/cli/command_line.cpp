@@ -70,6 +70,27 @@ void add_output_options(CLI::App &app, OutputSettings &output, const std::string
         ->group("Output");
 }
 
+void add_model_files(CLI::App &app, ModelChoice &tx, ModelChoice &rx, const SideHelp &library_help,
+                     const SideHelp &ami_help)
+{
+    for (auto [side, model] : {std::pair{"tx", &tx}, std::pair{"rx", &rx}}) {
+        const std::string name = side == std::string("tx") ? "Tx" : "Rx";
+        app.add_option("--" + std::string(side) + "-model", model->library, library_help(name))
+            ->type_name("FILE")
+            ->group("Models");
+        app.add_option("--" + std::string(side) + "-ami", model->ami, ami_help(name))
+            ->type_name("FILE")
+            ->group("Models");
+    }
+}
+
+std::string missing_ami(const ModelChoice &model, const std::string &side)
+{
+    if (!model.library.empty() && model.ami.empty())
+        return "--" + side + "-model needs the model's .ami file: give it with --" + side + "-ami";
+    return "";
+}
+
 void create_output_folder(const std::string &dir)
 {
     std::error_code made;

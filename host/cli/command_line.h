@@ -2,8 +2,11 @@
 // parse, usage errors, range-checked numbers and the output options.
 #pragma once
 
+#include "run/run_settings.h"
+
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <string>
 
 namespace ami_host {
@@ -35,6 +38,17 @@ struct OutputSettings {
 
 // --out (holding `what`), --no-plots and --python, in the "Output" group.
 void add_output_options(CLI::App &app, OutputSettings &output, const std::string &what);
+
+// --tx-model, --tx-ami, --rx-model and --rx-ami into `tx` and `rx`, in the
+// "Models" group; `library_help` and `ami_help` word a side's two options
+// ("Tx" or "Rx").
+using SideHelp = std::function<std::string(const std::string &side)>;
+void add_model_files(CLI::App &app, ModelChoice &tx, ModelChoice &rx, const SideHelp &library_help,
+                     const SideHelp &ami_help);
+
+// "--tx-model needs the model's .ami file: give it with --tx-ami" for a
+// library named without its .ami file (`side` "tx" or "rx"), else "".
+std::string missing_ami(const ModelChoice &model, const std::string &side);
 
 // Creates the output folder. Throws Error when it cannot.
 void create_output_folder(const std::string &dir);

@@ -23,18 +23,13 @@ constexpr const char *kDescription =
 
 void add_model_options(CLI::App &app, RunSettings &o)
 {
-    app.add_option("--tx-model", o.tx.library, "Tx model library, or none (default: this build's dorvex8_tx)")
-        ->type_name("FILE")
-        ->group("Models");
-    app.add_option("--tx-ami", o.tx.ami, "the Tx model's .ami file (default: the default Tx model's)")
-        ->type_name("FILE")
-        ->group("Models");
-    app.add_option("--rx-model", o.rx.library, "Rx model library, or none (default: this build's Quorvane_pelisk4)")
-        ->type_name("FILE")
-        ->group("Models");
-    app.add_option("--rx-ami", o.rx.ami, "the Rx model's .ami file (default: the default Rx model's)")
-        ->type_name("FILE")
-        ->group("Models");
+    add_model_files(
+        app, o.tx, o.rx,
+        [](const std::string &side) {
+            return side + " model library, or none (default: this build's " +
+                   (side == "Tx" ? "dorvex8_tx" : "Quorvane_pelisk4") + ")";
+        },
+        [](const std::string &side) { return "the " + side + " model's .ami file (default: the default " + side + " model's)"; });
     app.add_option("--tx", o.tx.overrides, "set Tx parameters, e.g. --tx TX_Deemph=3")
         ->type_name("NAME=VALUE")
         ->group("Models");
@@ -139,8 +134,8 @@ std::string resolve_model(ModelChoice &model, const std::string &default_model, 
             model.ami = default_ami;
     } else if (model.library == "none") {
         model.library.clear();
-    } else if (model.ami.empty()) {
-        return "--" + side + "-model needs the model's .ami file: give it with --" + side + "-ami";
+    } else if (const std::string missing = missing_ami(model, side); !missing.empty()) {
+        return missing;
     }
     if (!model.present())
         model.ami.clear();
