@@ -46,12 +46,12 @@ GetWaveStage::GetWaveStage(ModelInstance &model, long block_size, Stage &next, C
     : model_(model), block_size_(static_cast<size_t>(block_size)), next_(next), on_clocks_(std::move(on_clocks))
 {
     block_.reserve(block_size_);
-    if (on_clocks_) {
-        // Room for a clock at every sample, the terminator, and a guard slot
-        // that must stay untouched.
-        clock_times_.assign(block_size_ + 2, -1.0);
-        clock_times_.back() = std::numeric_limits<double>::quiet_NaN();
-    }
+    // Every model gets a clock_times array, a transmitter too (models write
+    // at least the terminator whatever their side): room for a clock at
+    // every sample and the terminator, then guard slots that must stay
+    // untouched.
+    clock_times_.assign(block_size_ + 1, -1.0);
+    clock_times_.resize(block_size_ + 1 + kClockGuardSlots, std::numeric_limits<double>::quiet_NaN());
 }
 
 void GetWaveStage::push(const double *samples, size_t count)
@@ -75,12 +75,10 @@ void GetWaveStage::finish()
 
 void GetWaveStage::call()
 {
-    double *clocks = on_clocks_ ? clock_times_.data() : nullptr;
-    parameters_out_ = model_.get_wave(block_.data(), static_cast<long>(block_.size()), clocks);
+    parameters_out_ = model_.get_wave(block_.data(), static_cast<long>(block_.size()), clock_times_.data());
     ++calls_;
     refuse_non_finite();
-    if (on_clocks_)
-        hand_on_clocks();
+    take_clocks();
     next_.push(block_.data(), block_.size());
     samples_before_ += static_cast<long long>(block_.size());
     block_.clear();
@@ -116,17 +114,20 @@ void GetWaveStage::refuse_non_finite() const
                 "); the run stops, as its figures would mean nothing");
 }
 
-void GetWaveStage::hand_on_clocks()
+void GetWaveStage::take_clocks()
 {
-    const size_t capacity = clock_times_.size() - 1;
-    if (!std::isnan(clock_times_[capacity]))
+    const size_t capacity = block_size_ + 1;
+    if (std::any_of(clock_times_.begin() + static_cast<long>(capacity), clock_times_.end(),
+                    [](double guard) { return !std::isnan(guard); }))
         throw Error("the " + model_.library().label() + " wrote past the clock_times array of " +
                     std::to_string(capacity) + " slots");
-    size_t count = 0;
-    while (count < capacity && clock_times_[count] != -1.0)
-        ++count;
-    on_clocks_(clock_times_.data(), count);
-    std::fill(clock_times_.begin(), clock_times_.end() - 1, -1.0);
+    if (on_clocks_) {
+        size_t count = 0;
+        while (count < capacity && clock_times_[count] != -1.0)
+            ++count;
+        on_clocks_(clock_times_.data(), count);
+    }
+    std::fill(clock_times_.begin(), clock_times_.begin() + static_cast<long>(capacity), -1.0);
 }
 
 double level_of(uint8_t bit) { return bit ? 0.5 : -0.5; }

@@ -37,11 +37,14 @@ private:
 };
 
 // AMI_GetWave of a model on blocks of `block_size` samples (the last block
-// takes the rest). With `on_clocks` the model gets a clock_times array of a
-// clock per sample plus the terminator, filled with -1 before every call,
-// and the times up to the first -1 go to `on_clocks` before the block's
-// samples go to `next`. A block that comes back with NaN or infinity ends
-// the run with an Error.
+// takes the rest). The model gets a clock_times array of a clock per sample
+// plus the terminator, filled with -1 before every call and followed by
+// kClockGuardSlots guard slots; with `on_clocks` the times up to the first -1
+// go to `on_clocks` before the block's samples go to `next`. A block that
+// comes back with NaN or infinity, or with a guard slot written, ends the
+// run with an Error.
+constexpr size_t kClockGuardSlots = 1024;
+
 class GetWaveStage : public Stage {
 public:
     using ClockSink = std::function<void(const double *times, size_t count)>;
@@ -55,7 +58,7 @@ public:
 private:
     void call();
     void refuse_non_finite() const;
-    void hand_on_clocks();
+    void take_clocks();
 
     ModelInstance &model_;
     size_t block_size_;

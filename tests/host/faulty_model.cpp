@@ -4,7 +4,8 @@
 // sample of every AMI_GetWave block unscaled, crashes in its third
 // AMI_GetWave call, never terminates its clock times, writes NaN in its third
 // AMI_GetWave call, never returns from AMI_Init at level 1 and leaves a
-// helper process of its own behind then).
+// helper process of its own behind then), and a transmitter's way that hosts
+// must bear: writing only the terminator into the clock times it is given.
 #include <unistd.h>
 
 #include <cmath>
@@ -20,6 +21,7 @@
 #define FAULT_UNTERMINATED 4
 #define FAULT_NAN_OUTPUT 5
 #define FAULT_INIT_HANG 6
+#define FAULT_TERMINATOR_ONLY 7
 
 namespace {
 
@@ -68,6 +70,11 @@ MODEL_API long AMI_GetWave(double *wave, long wave_size, double *clock_times, ch
         wave[i] *= 0.5;
     if (FAULT == FAULT_NAN_OUTPUT && model->calls == 3 && wave_size > 7)
         wave[7] = NAN;
+
+    if (FAULT == FAULT_TERMINATOR_ONLY) {
+        clock_times[0] = -1.0;
+        return 1;
+    }
 
     // Clock times at the first sample of every bit within this block.
     const long long per_bit = std::llround(model->bit_time / model->sample_interval);

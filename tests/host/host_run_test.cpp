@@ -289,6 +289,23 @@ TEST(HostRun, AModelThatWritesNaNStopsTheRunSayingWhere)
         << r.err;
 }
 
+// A transmitter gets a clock_times array like any model: writing the
+// terminator into it is harmless, writing past it is named.
+TEST(HostRun, ATransmittersClockTimesAreARealArray)
+{
+    const struct {
+        const char *name, *model;
+        int exit_code;
+        const char *message;
+    } cases[] = {{"terminator", FAULTY_TERMINATOR_ONLY, 0, "bit errors"},
+                 {"overrun", FAULTY_CLOCK_OVERRUN, 1, "the Tx model wrote past the clock_times array of 1001 slots"}};
+    for (const auto &c : cases) {
+        const Result r = run_host(c.name, {"--tx-model", c.model, "--tx-ami", FAULTY_AMI, "--bits", "400", "--no-plots"});
+        EXPECT_EQ(r.exit_code, c.exit_code) << c.name << '\n' << r.err;
+        EXPECT_NE((r.out + r.err).find(c.message), std::string::npos) << c.name << '\n' << r.out << r.err;
+    }
+}
+
 TEST(HostRun, BadInputIsRefusedWithAClearMessageAndNoCrash)
 {
     const std::string malformed = temp_path("malformed.ami");
