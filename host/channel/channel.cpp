@@ -3,8 +3,7 @@
 #include "channel/channel.h"
 
 #include "base/host_error.h"
-
-#include <fftw3.h>
+#include "channel/frequency_to_impulse.h"
 
 #include <algorithm>
 #include <cmath>
@@ -116,34 +115,24 @@ Channel embedded_channel(const LineParameters &line, double sample_interval, dou
     size_t n = 1024;
     while (static_cast<double>(n) * sample_interval < bit_time + 80e-9 && n < (size_t{1} << 24))
         n *= 2;
-    const size_t bins = n / 2 + 1;
-    auto *spectrum = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * bins));
-    auto *samples = static_cast<double *>(fftw_malloc(sizeof(double) * n));
-    for (size_t k = 0; k < bins; ++k) {
+    std::vector<std::complex<double>> spectrum(n / 2 + 1);
+    for (size_t k = 0; k < spectrum.size(); ++k) {
         const double w = 2.0 * kPi * static_cast<double>(k) / (static_cast<double>(n) * sample_interval);
         const std::complex<double> j(0.0, 1.0);
         // Propagation constant: dielectric (phase and loss) plus conductors.
         const std::complex<double> gamma = j * w * std::sqrt(dielectric.permittivity(w)) / kSpeedOfLight +
                                            alpha_dc * std::sqrt(std::complex<double>(1.0, w / skin_w));
-        const std::complex<double> h = std::exp(-line.length * gamma + j * w * shift);
-        spectrum[k][0] = h.real();
-        spectrum[k][1] = h.imag();
+        spectrum[k] = std::exp(-line.length * gamma + j * w * shift);
     }
-    fftw_plan plan = fftw_plan_dft_c2r_1d(static_cast<int>(n), spectrum, samples, FFTW_ESTIMATE);
-    fftw_execute(plan);
-    fftw_destroy_plan(plan);
 
     Channel channel;
     channel.sample_interval = sample_interval;
     channel.source = "embedded";
     channel.delay_removed = shift;
-    channel.impulse.resize(n);
-    // The inverse transform is unnormalised: divide by n for the discrete
-    // response, and by the sample interval for volts per second.
-    for (size_t i = 0; i < n; ++i)
-        channel.impulse[i] = samples[i] / static_cast<double>(n) / sample_interval;
-    fftw_free(spectrum);
-    fftw_free(samples);
+    // The discrete response, in volts per second.
+    channel.impulse = inverse_fft(spectrum, n);
+    for (double &value : channel.impulse)
+        value /= sample_interval;
     trim_tail(channel.impulse, 1e-6);
     channel.description = "embedded lossy line: " + number_text(line.length) + " m, er " +
                           number_text(line.permittivity) + ", tan d " + number_text(line.loss_tangent) + ", " +

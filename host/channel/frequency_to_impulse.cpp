@@ -5,9 +5,8 @@
 // sizes always round the same way.
 #include "channel/frequency_to_impulse.h"
 
+#include "base/fft_plan.h"
 #include "base/host_error.h"
-
-#include <fftw3.h>
 
 #include <algorithm>
 #include <charconv>
@@ -144,24 +143,6 @@ std::vector<std::complex<double>> uniform_spectrum(const PolarData &data, size_t
     return spectrum;
 }
 
-std::vector<double> inverse_fft(const std::vector<std::complex<double>> &spectrum, size_t size)
-{
-    auto *bins = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * spectrum.size()));
-    auto *samples = static_cast<double *>(fftw_malloc(sizeof(double) * size));
-    const fftw_plan plan = fftw_plan_dft_c2r_1d(static_cast<int>(size), bins, samples, FFTW_ESTIMATE);
-    for (size_t k = 0; k < spectrum.size(); ++k) {
-        bins[k][0] = spectrum[k].real();
-        bins[k][1] = spectrum[k].imag();
-    }
-    fftw_execute(plan);
-    std::vector<double> result(samples, samples + size);
-    fftw_destroy_plan(plan);
-    fftw_free(bins);
-    fftw_free(samples);
-    for (double &value : result)
-        value /= static_cast<double>(size);
-    return result;
-}
 
 void check_passivity(const FrequencyResponse &path, ImpulseResponse &result)
 {
@@ -354,6 +335,22 @@ std::vector<std::complex<double>> sampled_transfer(const std::vector<double> &im
         transfer.push_back(sum * sample_interval * std::polar(1.0, -2.0 * pi * f * delay));
     }
     return transfer;
+}
+
+std::vector<double> inverse_fft(const std::vector<std::complex<double>> &spectrum, size_t size)
+{
+    FftwArray<fftw_complex> bins(spectrum.size());
+    FftwArray<double> samples(size);
+    const FftPlan plan = FftPlan::backward(size, bins.get(), samples.get());
+    for (size_t k = 0; k < spectrum.size(); ++k) {
+        bins.get()[k][0] = spectrum[k].real();
+        bins.get()[k][1] = spectrum[k].imag();
+    }
+    plan.execute();
+    std::vector<double> result(samples.get(), samples.get() + size);
+    for (double &value : result)
+        value /= static_cast<double>(size);
+    return result;
 }
 
 } // namespace ami_host

@@ -55,4 +55,8 @@ ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOpt
 std::vector<std::complex<double>> sampled_transfer(const std::vector<double> &impulse, double sample_interval,
                                                    const std::vector<double> &frequencies, double delay = 0.0);
 
+// The `size` real samples whose size / 2 + 1 bins are `spectrum`, divided by
+// `size` (the discrete inverse transform).
+std::vector<double> inverse_fft(const std::vector<std::complex<double>> &spectrum, size_t size);
+
 } // namespace ami_host

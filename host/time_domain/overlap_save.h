@@ -3,7 +3,7 @@
 // products between their transforms.
 #pragma once
 
-#include "time_domain/fft_plan.h"
+#include "base/fft_plan.h"
 
 #include <algorithm>
 #include <cstddef>
