@@ -196,6 +196,24 @@ TEST(HostRun, DeclaredJitterAndNoiseAreOverriddenByOptionsAndGiveTheStatisticalE
         EXPECT_GT(file_size(r.dir + "/" + picture), 10000) << picture;
 }
 
+TEST(HostRun, ALongParameterStringIsShortenedInTheSummaryAndKeptWholeInTheReport)
+{
+    std::string ami = slurp(PASSTHROUGH_AMI);
+    const std::string label = std::string(250, 'x');
+    ami.replace(ami.find("\"pass\""), 6, "\"" + label + "\"");
+    const std::string declaring = temp_path("long_label.ami");
+    std::ofstream(declaring) << ami;
+    const Result r = run_host("long_label", {"--rx-model", PASSTHROUGH_MODEL, "--rx-ami", declaring,
+                                             "--statistical-only", "--no-plots"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string parameters = report_of(r)["models"]["rx"]["parameters_in"];
+    ASSERT_NE(parameters.find(label), std::string::npos);
+    EXPECT_NE(r.out.find("  Rx parameters: " + parameters.substr(0, 200) + " ... (" +
+                         std::to_string(parameters.size() - 200) + " more characters in report.json)\n"),
+              std::string::npos)
+        << r.out;
+}
+
 std::string write_text(const std::string &name, const std::string &text)
 {
     const std::string path = temp_path(name);
