@@ -4,6 +4,7 @@
 #include "text_buffer.h"
 
 #include <array>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -36,8 +37,7 @@ void add_message(Binding &binding, std::initializer_list<std::string_view> parts
 {
     if (++binding.message_count > kMaxMessages)
         return;
-    for (std::string_view part : parts)
-        binding.messages.append(part);
+    binding.messages.append(parts);
 }
 
 // One line saying how many messages the cap held back, if any.
@@ -45,9 +45,10 @@ void add_dropped_count(Binding &binding)
 {
     if (binding.message_count <= kMaxMessages)
         return;
-    binding.messages.append("**Warning** ");
-    binding.messages.append_number("%lld", binding.message_count - kMaxMessages);
-    binding.messages.append(" more messages about the parameter string were dropped.\n");
+    char count[24];
+    const char *end = std::to_chars(count, count + sizeof count, binding.message_count - kMaxMessages).ptr;
+    binding.messages.append({"**Warning** ", {count, static_cast<std::size_t>(end - count)},
+                             " more messages about the parameter string were dropped.\n"});
 }
 
 void report(Binding &binding, std::string_view before, const AmiEntry &entry, std::string_view after)

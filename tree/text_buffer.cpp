@@ -34,11 +34,21 @@ bool TextBuffer::reserve(std::size_t needed)
 
 void TextBuffer::append(std::string_view piece)
 {
-    if (!reserve(length_ + piece.size() + 1))
+    append({piece});
+}
+
+void TextBuffer::append(std::initializer_list<std::string_view> pieces)
+{
+    std::size_t added = 0;
+    for (std::string_view piece : pieces)
+        added += piece.size();
+    if (!reserve(length_ + added + 1))
         return;
-    if (!piece.empty())
-        std::memcpy(data_ + length_, piece.data(), piece.size());
-    length_ += piece.size();
+    for (std::string_view piece : pieces) {
+        if (!piece.empty())
+            std::memcpy(data_ + length_, piece.data(), piece.size());
+        length_ += piece.size();
+    }
     data_[length_] = '\0';
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string_view>
 
 namespace ami {
@@ -17,6 +18,9 @@ public:
     ~TextBuffer();
 
     void append(std::string_view piece);
+    // Appends all of `pieces` or, when the text cannot grow, none of them:
+    // one message is never left without its beginning or its end.
+    void append(std::initializer_list<std::string_view> pieces);
     // Appends one value formatted by snprintf with `format` (a single
     // conversion such as "%g" or "%ld"), in the "C" locale.
     void append_number(const char *format, ...) __attribute__((format(printf, 2, 3)));

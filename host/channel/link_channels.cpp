@@ -51,8 +51,6 @@ LinkChannels make_link_channels(const ChannelSettings &c, double dt, double bit_
                         " needs a Touchstone channel (--channel FILE.sNp)");
         link.aggressors.push_back(crosstalk_from_pair(*network, pair.pair, pair.end, xtalk, dt, bit_time, dropped));
     }
-    if (!c.write_touchstone.empty())
-        write_channel_touchstone(link.through, c.write_touchstone);
     return link;
 }
 

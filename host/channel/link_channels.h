@@ -40,8 +40,7 @@ struct LinkChannels {
 
 // Builds them at `sample_interval` for bits of `bit_time` seconds; a
 // Touchstone through channel's file is read once, for the channel and its
-// aggressor pairs alike. Writes the through channel as a two-port when asked.
-// Throws Error for a file that cannot be read or used.
+// aggressor pairs alike. Throws Error for a file that cannot be read or used.
 LinkChannels make_link_channels(const ChannelSettings &settings, double sample_interval, double bit_time);
 
 } // namespace ami_host

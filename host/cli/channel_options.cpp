@@ -76,7 +76,8 @@ void add_touchstone_options(CLI::App &app, ChannelSettings &o)
         ->check(CLI::Range(-10.0, 10.0))
         ->group("Channel");
     app.add_option("--write-touchstone", o.write_touchstone,
-                   "write the channel as a matched two-port, 10 MHz to 50 GHz in 10 MHz steps")
+                   "write the channel as a matched two-port, 10 MHz to 50 GHz in 10 MHz steps, and stop: no model "
+                   "runs and no output folder is made (FILE's own folder is created if need be)")
         ->type_name("FILE.s2p")
         ->group("Channel");
 }

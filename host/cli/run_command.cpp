@@ -4,6 +4,7 @@
 
 #include "base/host_error.h"
 #include "base/python_script.h"
+#include "channel/link_channels.h"
 #include "cli/run_options.h"
 #include "run/link_run.h"
 #include "run/plots.h"
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 namespace ami_host {
@@ -55,6 +57,23 @@ void write_results(const RunCommand &c, const std::string &stat_eye_script, cons
         draw_pictures(c, stat_eye_script, run);
 }
 
+// --write-touchstone: the through channel written as a two-port, and nothing
+// else run or written. The file's folder may be one the run would have made.
+void write_channel_file(const RunSettings &s)
+{
+    const std::string &path = s.channel.write_touchstone;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code failed;
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, failed);
+    if (failed)
+        throw Error("cannot create the folder '" + folder.string() + "' for " + path + ": " + failed.message());
+    const LinkChannels channels = make_link_channels(s.channel, s.sample_interval(), s.bit_time());
+    write_channel_touchstone(channels.through, path);
+    std::cout << "Wrote " << path << ": " << channels.through.description
+              << ", as a matched two-port from 10 MHz to 50 GHz\n";
+}
+
 } // namespace
 
 int run_link_command(int argc, char **argv)
@@ -62,6 +81,10 @@ int run_link_command(int argc, char **argv)
     RunCommand c;
     if (const int code = parse_run_command(argc, argv, c); code >= 0)
         return code;
+    if (!c.settings.channel.write_touchstone.empty()) {
+        write_channel_file(c.settings);
+        return 0;
+    }
     const auto started = std::chrono::steady_clock::now();
     LinkSetup setup = prepare_link(c.settings);
     prepare_output_folder(c.output.out_dir);

@@ -271,8 +271,30 @@ std::string format(const char *pattern, double value)
 
 std::string volts(double v) { return std::isfinite(v) ? format("%.4g V", v) : "n/a"; }
 
-void print_messages(std::ostream &out, const std::string &who, const std::string &message)
+// Characters the summary shows of a parameter string or a model's message;
+// report.json keeps them whole.
+constexpr size_t kSummaryCharacters = 200;
+
+// Whether `byte` begins a UTF-8 character (rather than continuing one).
+bool begins_character(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }
+
+// `text` as the summary shows it: its first kSummaryCharacters characters,
+// then how many more report.json holds.
+std::string shortened(const std::string &text)
 {
+    size_t cut = 0;
+    for (size_t characters = 0; cut < text.size(); ++cut)
+        if (begins_character(text[cut]) && characters++ == kSummaryCharacters)
+            break;
+    if (cut == text.size())
+        return text;
+    const auto left_out = std::count_if(text.begin() + static_cast<long>(cut), text.end(), begins_character);
+    return text.substr(0, cut) + " ... (" + std::to_string(left_out) + " more characters in report.json)";
+}
+
+void print_messages(std::ostream &out, const std::string &who, const std::string &whole_message)
+{
+    const std::string message = shortened(whole_message);
     size_t start = 0;
     while (start < message.size()) {
         size_t end = message.find('\n', start);
@@ -435,7 +457,7 @@ void print_summary(const RunRecord &run, std::ostream &out)
     for (const ModelRecord *m : {&run.tx, &run.rx}) {
         if (!m->present)
             continue;
-        out << "  " << m->side << " parameters: " << m->parameters.text << '\n';
+        out << "  " << m->side << " parameters: " << shortened(m->parameters.text) << '\n';
         print_messages(out, m->side + " AMI_Init", m->init.message);
     }
 

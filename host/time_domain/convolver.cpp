@@ -8,6 +8,14 @@
 
 namespace ami_host {
 
+size_t least_fft_size(size_t kernel_size)
+{
+    size_t least = 2;
+    while (least < 2 * kernel_size)
+        least *= 2;
+    return least;
+}
+
 namespace {
 
 size_t segment_size(size_t kernel_size, size_t requested)
@@ -17,10 +25,7 @@ size_t segment_size(size_t kernel_size, size_t requested)
         size *= 2;
     if (requested == 0)
         return size;
-    size_t least = 2;
-    while (least < 2 * kernel_size)
-        least *= 2;
-    return std::max(requested, least);
+    return std::max(requested, least_fft_size(kernel_size));
 }
 
 } // namespace

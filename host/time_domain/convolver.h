@@ -9,13 +9,17 @@
 
 namespace ami_host {
 
+// The shortest FFT segment, a power of two, for a kernel of `kernel_size`
+// samples: twice its length, so each segment gives as many new outputs.
+size_t least_fft_size(size_t kernel_size);
+
 class Convolver {
 public:
     // `kernel`: the discrete response, one weight per sample (the impulse
     // response in V/s times the sample interval); at least one sample.
-    // `fft_size`: samples per FFT segment, a power of two; 0, or one too
-    // short for the kernel, takes the smallest of at least 8192 and four
-    // kernel lengths.
+    // `fft_size`: samples per FFT segment, a power of two; 0 takes the
+    // smallest of at least 8192 and four kernel lengths, and one shorter
+    // than least_fft_size takes that.
     explicit Convolver(const std::vector<double> &kernel, size_t fft_size = 0);
     ~Convolver();
     Convolver(const Convolver &) = delete;

@@ -2,6 +2,7 @@
 // streamed through, and what the run reports collected.
 #include "time_domain/time_domain_run.h"
 
+#include "time_domain/fft_size_check.h"
 #include "time_domain/pipeline.h"
 #include "time_domain/run_analyses.h"
 #include "time_domain/stimulus.h"
@@ -57,6 +58,7 @@ TimeDomainRun finished_run(RunAnalyses &analyses, const Pipeline &pipeline)
 TimeDomainRun run_time_domain(const TimeDomainSettings &settings, const TimeDomainLink &link,
                               const AnalysisSettings &analysis, Progress &progress)
 {
+    check_fft_size(settings, link);
     RunAnalyses analyses(analysis, link.rx != nullptr);
     Pipeline pipeline(settings, link, analyses);
     stream_stimulus(settings, analysis.sample_interval, analyses, pipeline, progress);

@@ -1,6 +1,6 @@
 // The host run on Touchstone channels and with crosstalk: bad files refused
 // with their line, crosstalk of zero leaving every figure as it was, and the
-// embedded line written as a two-port and read back.
+// embedded line written as a two-port (and nothing else) and read back.
 #include "host_process.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +9,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -142,11 +143,18 @@ double at(const Pulse &p, double t)
 
 TEST(HostChannel, EmbeddedLineWrittenAsTouchstoneReadsBackToItsPulseResponse)
 {
-    const std::string s2p = temp_path("line.s2p");
+    // Written into the run's --out folder, which does not exist yet: the file
+    // alone, no report beside it.
+    const std::string s2p = temp_path("channel_written") + "/line.s2p";
+    const Result written = run_host("written", {"--write-touchstone", s2p});
+    ASSERT_EQ(written.exit_code, 0) << written.err;
+    EXPECT_NE(written.out.find("Wrote " + s2p), std::string::npos) << written.out;
+    EXPECT_EQ(written.out.find("flow"), std::string::npos) << written.out;
+    const auto entries = std::filesystem::directory_iterator(written.dir);
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
+
     const std::vector<std::string> models = {"--tx-model", "none", "--rx-model", "none", "--statistical-only"};
-    std::vector<std::string> write = models;
-    write.insert(write.end(), {"--write-touchstone", s2p});
-    const Result original = run_host("line", write);
+    const Result original = run_host("line", models);
     ASSERT_EQ(original.exit_code, 0) << original.err;
     std::vector<std::string> read = models;
     read.insert(read.end(), {"--channel", s2p});
@@ -168,7 +176,7 @@ TEST(HostChannel, EmbeddedLineWrittenAsTouchstoneReadsBackToItsPulseResponse)
     }
     EXPECT_LT(worst, 0.005 * peak);
     EXPECT_GT(compared, 100u * 32u);
-    std::remove(s2p.c_str());
+    std::filesystem::remove_all(written.dir);
 }
 
 } // namespace

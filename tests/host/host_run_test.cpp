@@ -107,7 +107,7 @@ TEST(HostRun, FiguresDoNotDependOnTheBlockSizesAndEqualTheWholeWaveformRun)
     const Result whole = run_host("whole", common + std::vector<std::string>{"--block-size", "384000", "--fft-size",
                                                                              "1048576"});
     const Result fine = run_host("fine", common + std::vector<std::string>{"--block-size", "77", "--fft-size",
-                                                                           "16384"});
+                                                                           "32768"});
     for (const Result *r : {&small, &large, &whole, &fine})
         ASSERT_EQ(r->exit_code, 0) << r->err;
     nlohmann::json a = report_of(small), b = report_of(large);
@@ -122,6 +122,26 @@ TEST(HostRun, FiguresDoNotDependOnTheBlockSizesAndEqualTheWholeWaveformRun)
     // Other FFT segments round differently, below the printed digits.
     for (const Result *r : {&large, &whole, &fine})
         EXPECT_EQ(summary_without_blocks(r->out), summary_without_blocks(small.out));
+}
+
+TEST(HostRun, FftSizeTooSmallForTheChannelIsRefusedNamingTheSmallestThatWorks)
+{
+    const std::vector<std::string> quick = {"--tx-model", "none", "--rx-model", "none", "--bits", "200",
+                                            "--no-plots"};
+    const auto with_fft_size = [&](const std::string &name, long size) {
+        return run_host(name, quick + std::vector<std::string>{"--fft-size", std::to_string(size)});
+    };
+    const Result tiny = with_fft_size("fft_tiny", 64);
+    EXPECT_EQ(tiny.exit_code, 1) << tiny.err;
+    EXPECT_NE(tiny.err.find("--fft-size 64 is too small for this link's "), std::string::npos) << tiny.err;
+    const size_t named = tiny.err.find("give at least ");
+    ASSERT_NE(named, std::string::npos) << tiny.err;
+    const long least = std::atol(tiny.err.c_str() + named + 14);
+    const Result half = with_fft_size("fft_half", least / 2);
+    EXPECT_EQ(half.exit_code, 1) << half.err;
+    const Result fits = with_fft_size("fft_least", least);
+    ASSERT_EQ(fits.exit_code, 0) << fits.err;
+    EXPECT_EQ(report_of(fits)["time_domain"]["fft_size"], least);
 }
 
 // The figures of a fixed run at six significant digits; the same file serves
@@ -174,6 +194,24 @@ TEST(HostRun, DeclaredJitterAndNoiseAreOverriddenByOptionsAndGiveTheStatisticalE
     EXPECT_NE(r.out.find("Statistical eye at BER 1e-09"), std::string::npos) << r.out;
     for (const char *picture : {"stat_eye.png", "bathtubs.png"})
         EXPECT_GT(file_size(r.dir + "/" + picture), 10000) << picture;
+}
+
+TEST(HostRun, ALongParameterStringIsShortenedInTheSummaryAndKeptWholeInTheReport)
+{
+    std::string ami = slurp(PASSTHROUGH_AMI);
+    const std::string label = std::string(250, 'x');
+    ami.replace(ami.find("\"pass\""), 6, "\"" + label + "\"");
+    const std::string declaring = temp_path("long_label.ami");
+    std::ofstream(declaring) << ami;
+    const Result r = run_host("long_label", {"--rx-model", PASSTHROUGH_MODEL, "--rx-ami", declaring,
+                                             "--statistical-only", "--no-plots"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string parameters = report_of(r)["models"]["rx"]["parameters_in"];
+    ASSERT_NE(parameters.find(label), std::string::npos);
+    EXPECT_NE(r.out.find("  Rx parameters: " + parameters.substr(0, 200) + " ... (" +
+                         std::to_string(parameters.size() - 200) + " more characters in report.json)\n"),
+              std::string::npos)
+        << r.out;
 }
 
 std::string write_text(const std::string &name, const std::string &text)

@@ -2,15 +2,19 @@
 // N-th heap request failing, for every N the run makes. Whatever fails, the
 // host gets a message pointer it can use, AMI_Init either reports the
 // failure (0) or gives exactly the results of an unhindered run, the instance
-// stays safe to drive, and nothing is left allocated after AMI_Close.
+// stays safe to drive, nothing is left allocated after AMI_Close, and each
+// message the host gets is whole.
 #include "failing_heap.h"
 #include "loaded_model.h"
 #include "test_signals.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -86,9 +90,39 @@ Outcome run(const LoadedModel &model, const Scenario &s, long fail_at)
 const Scenario kScenarios[] = {
     {"rx_full_column", RX_MODEL_PATH, "(Quorvane_pelisk4 (EQ_Config 2) (clock_recovery (step 0.0625)) (Other 1))",
      127 * 8, 12.5e-12, 1e-10, true},
-    {"rx_short_column", RX_MODEL_PATH, "(Quorvane_pelisk4 (RX_Process 3))", 128, 12.5e-12, 1e-10, true},
-    {"tx", TX_MODEL_PATH, "(dorvex8_tx (TX_Deemph 3) (TX_Vswing 9))", 256, 12.5e-12, 1e-10, false},
+    // Values out of range or not numbers: the message starts with the
+    // parameter string's own complaints.
+    {"rx_short_column", RX_MODEL_PATH, "(Quorvane_pelisk4 (EQ_Config two) (RX_Process 3))", 128, 12.5e-12, 1e-10,
+     true},
+    {"tx", TX_MODEL_PATH, "(dorvex8_tx (TX_Corner slow) (TX_Deemph 3) (TX_Vswing 9))", 256, 12.5e-12, 1e-10, false},
 };
+
+// The lines of a message, blank ones left out.
+std::vector<std::string> lines_of(const std::string &message)
+{
+    std::vector<std::string> lines;
+    std::istringstream text(message);
+    for (std::string line; std::getline(text, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+// How the models report a failed request, besides what they say unhindered.
+const char *const kFailureReports[] = {"**Error** Out of memory: ", "**Error** Could not build "};
+
+// A message of whole messages only: each line one that the unhindered run
+// gave, or a failure report.
+void expect_whole_messages(const std::string &message, const std::string &unhindered)
+{
+    const std::vector<std::string> known = lines_of(unhindered);
+    for (const std::string &line : lines_of(message)) {
+        const bool reports_failure = std::any_of(std::begin(kFailureReports), std::end(kFailureReports),
+                                                 [&](const char *report) { return line.rfind(report, 0) == 0; });
+        EXPECT_TRUE(reports_failure || std::find(known.begin(), known.end(), line) != known.end())
+            << "a broken message: " << line;
+    }
+}
 
 class AllocationFailure : public ::testing::TestWithParam<Scenario> {};
 
@@ -108,6 +142,7 @@ TEST_P(AllocationFailure, EveryFailedRequestIsReportedOrHarmless)
         const Outcome o = run(model, s, n);
         SCOPED_TRACE("heap request " + std::to_string(n) + " of " + std::to_string(reference.requests));
         EXPECT_TRUE(o.message_stored);
+        expect_whole_messages(o.message, reference.message);
         EXPECT_EQ(o.held_after_close, 0);
         if (o.init == 1) {
             EXPECT_EQ(o.impulse, reference.impulse);

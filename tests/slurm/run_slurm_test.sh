@@ -29,6 +29,7 @@ work=$(mktemp -d /tmp/ami_slurm_test.XXXXXX)
 chmod 700 "$work"
 pids=()
 passed=0
+skipped=0
 stop() {
   for pid in "${pids[@]}"; do
     kill "$pid" 2>/dev/null || true
@@ -36,7 +37,7 @@ stop() {
   for pid in "${pids[@]}"; do
     wait "$pid" 2>/dev/null || true
   done
-  if ((!passed)); then
+  if ((!passed && !skipped)); then
     for log in "$work"/log/* "$work"/out/logs/*; do
       [ -f "$log" ] && { echo "== $log"; tail -n 30 "$log"; }
     done
@@ -92,19 +93,40 @@ NodeName=$host CPUs=$(nproc) State=UNKNOWN
 PartitionName=test Nodes=ALL Default=YES MaxTime=INFINITE State=UP
 CONF
 
+# Each daemon by name and process id, to notice one that has died.
+declare -A daemons=([munged]=${pids[0]})
+# A daemon that has stopped ends the test at once: skipped when the machine
+# cannot run it (no cgroup file system, as in many containers), failed
+# otherwise, with the logs' last lines (the trap prints them).
+check_daemons() {
+  local name
+  for name in "${!daemons[@]}"; do
+    kill -0 "${daemons[$name]}" 2>/dev/null && continue
+    if grep -qs "No filesystem mounted on /sys/fs/cgroup" "$work/log/$name".*; then
+      echo "skipped: $name cannot run here: no cgroup file system is mounted on /sys/fs/cgroup"
+      skipped=1
+      exit 77
+    fi
+    echo "$name has stopped; the logs follow" >&2
+    exit 1
+  done
+}
+
 for ((i = 0; i < 50; ++i)); do
   [ -S "$work/munge/munge.socket.2" ] && break
+  check_daemons
   sleep 0.1
 done
 slurmctld -D -i >"$work/log/slurmctld.out" 2>&1 &
 pids+=($!)
+daemons[slurmctld]=$!
 slurmd -D >"$work/log/slurmd.out" 2>&1 &
 pids+=($!)
+daemons[slurmd]=$!
 
 deadline=$((SECONDS + timeout_seconds))
-until sinfo -h -o %t 2>/dev/null | grep -qx idle; do
+until sleep 0.5 && check_daemons && sinfo -h -o %t 2>/dev/null | grep -qx idle; do
   ((SECONDS < deadline)) || { echo "the node did not come up" >&2; exit 1; }
-  sleep 0.5
 done
 
 # The reference: the whole sweep on this machine.
@@ -116,6 +138,7 @@ echo "$submitted"
 merge_job=$(sed -n 's/.*merge: job \([0-9]*\).*/\1/p' <<<"$submitted")
 start=$SECONDS
 while squeue -h -j "$merge_job" 2>/dev/null | grep -q .; do
+  check_daemons
   ((SECONDS < deadline)) || { echo "the sweep did not finish within ${timeout_seconds} s" >&2; squeue; exit 1; }
   sleep 0.5
 done
