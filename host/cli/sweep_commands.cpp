@@ -215,7 +215,9 @@ int run_merge_command(int argc, char **argv)
     use_help_layout(app);
     std::vector<std::string> files;
     Output output;
-    app.add_option("files", files, "the shards' sweep.jsonl files")->type_name("FILE...")->required();
+    app.add_option("files", files, "the shards' sweep.jsonl files, or their folders")
+        ->type_name("FILE...")
+        ->required();
     add_output_options(app, output, "the merged sweep.jsonl and sweep.csv");
     app.get_option("--out")->required();
     add_best_option(app, output);

@@ -101,7 +101,7 @@ TEST(SweepCommand, ShardsMergeIntoTheSingleRunsTableByteForByte)
         const std::string shard_text = std::to_string(k) + "/3";
         const Result shard = run_host(with({"sweep", "--shard", shard_text, "--jobs", "1", "--out", dir}));
         ASSERT_EQ(shard.exit_code, 0) << shard.err;
-        merge.push_back(dir + "/sweep.jsonl");
+        merge.push_back(dir); // a shard's folder stands for its sweep.jsonl
     }
     const std::string merged = temp_path("merged");
     merge.insert(merge.end(), {"--out", merged});

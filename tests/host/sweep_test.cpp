@@ -131,7 +131,8 @@ TEST(Sweep, MergedShardsEqualOneRunByteForByte)
         const auto shard = request("shard" + std::to_string(k), std::to_string(k) + "/4", 1);
         for (const auto &point : sweep(shard).points)
             EXPECT_TRUE(covered.insert(point.index).second && point.index % 4 == k);
-        files.push_back(ami_host::results_path(shard.out_dir));
+        // A shard's folder stands for its results file.
+        files.push_back(k % 2 ? shard.out_dir : ami_host::results_path(shard.out_dir));
     }
     EXPECT_EQ(covered.size(), 20u);
     files.push_back(files.front()); // a shard run twice is harmless
