@@ -62,6 +62,7 @@ SweepTable run_sweep(const SweepRequest &request, const AmiFile *tx, const AmiFi
     SweepTable table;
     table.grid = make_sweep_grid(request.sweeps, request.channels, tx, rx);
     table.metrics = metrics;
+    table.inputs = request.inputs;
     table.shard = parse_shard(request.shard);
     if (!request.best.empty())
         best_per_channel(table, request.best); // refuses an unknown metric before any point runs

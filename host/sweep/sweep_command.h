@@ -13,6 +13,7 @@ namespace ami_host {
 struct SweepRequest {
     std::vector<std::string> sweeps;   // "NAME=v1,v2,..." or "NAME=a..b"
     std::vector<std::string> channels; // the channels' names (files); at least one
+    SweepInputs inputs;                // what the points run with, recorded for the merge
     std::string shard = "0/1";
     int jobs = 0;                      // worker processes; 0: one per core
     double timeout_seconds = 600;      // per point, before its worker is stopped and the point fails
