@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "cli/run_options.h"
 #include "sweep/sweep_command.h"
+#include "sweep/sweep_inputs.h"
 #include "sweep/sweep_point.h"
 
 #include <chrono>
@@ -34,8 +35,10 @@ constexpr const char *kSweepDescription =
     "jitter and noise. Options that only a single run's report uses are refused.";
 
 constexpr const char *kMergeDescription =
-    "ami_host merge: merges the sweep.jsonl files of a sweep's shards into the sweep.jsonl and\n"
-    "sweep.csv one run of the whole sweep writes, byte for byte. A missing shard or point is named.";
+    "ami_host merge: merges the sweep.jsonl files of a sweep's shards (or the folders they are in)\n"
+    "into the sweep.jsonl and sweep.csv one run of the whole sweep writes, byte for byte. A missing\n"
+    "shard or point is named, and so is a shard run with other settings or on other model, .ami or\n"
+    "channel files than the first.";
 
 struct Output : OutputSettings {
     std::string best;
@@ -191,8 +194,9 @@ int run_sweep_command(int argc, char **argv)
     c.request.best = c.output.best;
 
     const auto started = std::chrono::steady_clock::now();
-    const std::shared_ptr<const SweepSetup> setup =
-        make_setup(point_settings(host.settings, c.time_domain, c.ber_eye), c.request);
+    const RunSettings settings = point_settings(host.settings, c.time_domain, c.ber_eye);
+    const std::shared_ptr<const SweepSetup> setup = make_setup(settings, c.request);
+    c.request.inputs = sweep_inputs(settings, c.request.channels);
     const LinkSetup &link = setup->link;
     const SweepTable table = run_sweep(c.request, link.tx.present() ? &link.tx.ami : nullptr,
                                        link.rx.present() ? &link.rx.ami : nullptr, sweep_metrics(c.time_domain, c.ber_eye),
@@ -215,7 +219,9 @@ int run_merge_command(int argc, char **argv)
     use_help_layout(app);
     std::vector<std::string> files;
     Output output;
-    app.add_option("files", files, "the shards' sweep.jsonl files")->type_name("FILE...")->required();
+    app.add_option("files", files, "the shards' sweep.jsonl files, or their folders")
+        ->type_name("FILE...")
+        ->required();
     add_output_options(app, output, "the merged sweep.jsonl and sweep.csv");
     app.get_option("--out")->required();
     add_best_option(app, output);

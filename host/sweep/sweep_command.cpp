@@ -39,6 +39,12 @@ void write_table(const SweepTable &table, const std::string &out_dir)
     write_file(results_path(out_dir), results_jsonl(table));
 }
 
+// A shard's output folder stands for the results file in it.
+std::string results_file(const std::string &path)
+{
+    return std::filesystem::is_directory(path) ? results_path(path) : path;
+}
+
 void report_best(const SweepTable &table, const std::string &best, std::ostream &out)
 {
     if (!best.empty())
@@ -56,6 +62,7 @@ SweepTable run_sweep(const SweepRequest &request, const AmiFile *tx, const AmiFi
     SweepTable table;
     table.grid = make_sweep_grid(request.sweeps, request.channels, tx, rx);
     table.metrics = metrics;
+    table.inputs = request.inputs;
     table.shard = parse_shard(request.shard);
     if (!request.best.empty())
         best_per_channel(table, request.best); // refuses an unknown metric before any point runs
@@ -72,8 +79,10 @@ SweepTable run_merge(const std::vector<std::string> &files, const std::string &o
                      std::ostream &out)
 {
     std::vector<SweepTable> parts;
-    for (const std::string &file : files)
+    for (const std::string &given : files) {
+        const std::string file = results_file(given);
         parts.push_back(parse_results(read_text_file(file, "sweep results"), file));
+    }
     const SweepTable merged = merge_results(parts);
     write_table(merged, out_dir);
     report_best(merged, best, out);

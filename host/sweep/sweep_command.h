@@ -13,6 +13,7 @@ namespace ami_host {
 struct SweepRequest {
     std::vector<std::string> sweeps;   // "NAME=v1,v2,..." or "NAME=a..b"
     std::vector<std::string> channels; // the channels' names (files); at least one
+    SweepInputs inputs;                // what the points run with, recorded for the merge
     std::string shard = "0/1";
     int jobs = 0;                      // worker processes; 0: one per core
     double timeout_seconds = 600;      // per point, before its worker is stopped and the point fails
@@ -31,8 +32,9 @@ SweepTable run_sweep(const SweepRequest &request, const AmiFile *tx, const AmiFi
                      const std::vector<std::string> &metrics, const EvaluatorFactory &factory, std::ostream &out);
 
 // Merges results files into `out_dir` (the same files a single run writes)
-// and prints the best settings per channel when `best` names a metric. Throws
-// Error for files of different sweeps and for missing points, naming them.
+// and prints the best settings per channel when `best` names a metric. A
+// folder stands for the results file a sweep writes in it. Throws Error for
+// files of different sweeps and for missing points, naming them.
 SweepTable run_merge(const std::vector<std::string> &files, const std::string &out_dir, const std::string &best,
                      std::ostream &out);
 

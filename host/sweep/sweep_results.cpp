@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -26,7 +27,9 @@ json header_json(const SweepTable &table)
               {"shard", table.shard.text()},
               {"channels", table.grid.channels},
               {"axes", axes},
-              {"metrics", table.metrics}}}};
+              {"metrics", table.metrics},
+              {"settings", table.inputs.settings},
+              {"files", table.inputs.files}}}};
 }
 
 json point_json(const PointResult &point)
@@ -105,6 +108,26 @@ SweepGrid grid_from_header(const json &sweep)
     return grid;
 }
 
+json object_at(const json &sweep, const char *key)
+{
+    const json &value = sweep.at(key);
+    if (!value.is_object())
+        throw Error(std::string("the header's ") + key + " are not an object");
+    return value;
+}
+
+SweepInputs inputs_from_header(const json &sweep)
+{
+    if (!sweep.contains("settings"))
+        throw Error("the header records none of the run's settings, so a merge cannot tell its sweep from "
+                    "another: run the shard again");
+    SweepInputs inputs{object_at(sweep, "settings"), object_at(sweep, "files")};
+    for (const auto &[path, digest] : inputs.files.items())
+        if (!digest.is_string())
+            throw Error("the digest of " + path + " is not text");
+    return inputs;
+}
+
 PointResult point_from_json(const json &line, const SweepTable &table)
 {
     PointResult point;
@@ -121,6 +144,56 @@ PointResult point_from_json(const json &line, const SweepTable &table)
     if (point.channel != expected.channel || point.settings != expected.settings)
         throw Error("point " + std::to_string(point.index) + " does not have the settings of its index");
     return point;
+}
+
+// How a value reads in a message; numbers as a command line gives them.
+std::string value_text(const json &value)
+{
+    return value.is_number_float() ? number_text(value.get<double>()) : value.dump();
+}
+
+std::string entry_text(const json &entries, const std::string &name)
+{
+    return entries.contains(name) ? value_text(entries[name]) : "(none)";
+}
+
+// The first name that the two objects do not hold alike: in the reference's
+// order, then the part's own.
+std::optional<std::string> first_difference(const json &part, const json &reference)
+{
+    for (const json *entries : {&reference, &part})
+        for (const auto &entry : entries->items()) {
+            const std::string &name = entry.key();
+            if (!part.contains(name) || !reference.contains(name) || part[name] != reference[name])
+                return name;
+        }
+    return std::nullopt;
+}
+
+// Throws Error "PART: NAME is A, but REFERENCE has B" for their first difference.
+void require_same(const json &part, const SweepTable &part_table, const json &reference,
+                  const SweepTable &reference_table, const std::string &prefix)
+{
+    if (const auto name = first_difference(part, reference))
+        throw Error(part_table.origin + ": " + prefix + *name + " is " + entry_text(part, *name) + ", but " +
+                    reference_table.origin + " has " + entry_text(reference, *name));
+}
+
+json grid_entries(const SweepTable &table)
+{
+    const json sweep = header_json(table).at("sweep");
+    return {{"the channel list", sweep.at("channels")},
+            {"the axis list", sweep.at("axes")},
+            {"the metric list", sweep.at("metrics")}};
+}
+
+// Shards of one sweep share everything but the shard: the grid, the metrics,
+// the settings the points ran with and the files they read.
+void require_same_sweep(const SweepTable &part, const SweepTable &reference)
+{
+    require_same(grid_entries(part), part, grid_entries(reference), reference, "");
+    require_same(part.inputs.settings, part, reference.inputs.settings, reference, "");
+    require_same(part.inputs.files, part, reference.inputs.files, reference, "the digest of ");
 }
 
 } // namespace
@@ -179,7 +252,9 @@ SweepTable parse_results(const std::string &text, const std::string &origin)
         const json &sweep = header.at("sweep");
         table.grid = grid_from_header(sweep);
         table.metrics = sweep.at("metrics").get<std::vector<std::string>>();
+        table.inputs = inputs_from_header(sweep);
         table.shard = parse_shard(sweep.at("shard").get<std::string>());
+        table.origin = origin;
         while (std::getline(lines, line)) {
             ++number;
             if (line.empty())
@@ -201,20 +276,19 @@ SweepTable merge_results(const std::vector<SweepTable> &parts)
     SweepTable merged = parts.front();
     merged.shard = Shard{};
     merged.points.clear();
-    // Everything but the shard must agree.
-    const json reference = header_json(merged);
-    std::map<long, PointResult> points;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        SweepTable part = parts[i];
-        part.shard = Shard{};
-        part.points.clear();
-        if (header_json(part) != reference)
-            throw Error("results " + std::to_string(i + 1) + " belong to a different sweep than results 1 (shard " +
-                        parts[i].shard.text() + " vs " + parts.front().shard.text() + ")");
-        for (const PointResult &point : parts[i].points) {
-            const auto [at, inserted] = points.emplace(point.index, point);
-            if (!inserted && point_json(at->second) != point_json(point))
-                throw Error("point " + std::to_string(point.index) + " has different results in two files");
+    merged.origin.clear();
+    struct Found {
+        const PointResult *point;
+        const std::string *origin;
+    };
+    std::map<long, Found> points;
+    for (const SweepTable &part : parts) {
+        require_same_sweep(part, parts.front());
+        for (const PointResult &point : part.points) {
+            const auto [at, inserted] = points.emplace(point.index, Found{&point, &part.origin});
+            if (!inserted && point_json(*at->second.point) != point_json(point))
+                throw Error("point " + std::to_string(point.index) + " has different results in " + part.origin +
+                            " and " + *at->second.origin);
         }
     }
     const long count = merged.grid.point_count();
@@ -239,8 +313,8 @@ SweepTable merge_results(const std::vector<SweepTable> &parts)
             message += "\n  and " + std::to_string(missing.size() - 20) + " more";
         throw Error(message);
     }
-    for (auto &entry : points)
-        merged.points.push_back(std::move(entry.second));
+    for (const auto &entry : points)
+        merged.points.push_back(*entry.second.point);
     return merged;
 }
 

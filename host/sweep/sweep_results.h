@@ -1,6 +1,7 @@
 // A sweep's results: one JSON line per point with its settings and figures
-// of merit after a header line that describes the grid, the same as CSV, the
-// merge of shards, and the best settings per channel.
+// of merit after a header line that describes the grid and what the points
+// ran with, the same as CSV, the merge of shards, and the best settings per
+// channel.
 #pragma once
 
 #include "sweep/sweep_grid.h"
@@ -22,11 +23,21 @@ struct PointResult {
     std::string error;                                          // why the point has no figures; "" when it has
 };
 
+// What every point of a sweep ran with besides its own settings: the run's
+// settings that change a result (name: value) and a digest of each file the
+// points read (path: digest). Shards of one sweep record the same.
+struct SweepInputs {
+    nlohmann::ordered_json settings = nlohmann::ordered_json::object();
+    nlohmann::ordered_json files = nlohmann::ordered_json::object();
+};
+
 struct SweepTable {
     SweepGrid grid;
     std::vector<std::string> metrics; // the figures of merit, in column order
+    SweepInputs inputs;
     Shard shard;                      // the points a run covered
     std::vector<PointResult> points;  // in index order
+    std::string origin;               // the file it was read from; "" when it was not
 };
 
 // The result of `point` with its settings filled in.
@@ -43,8 +54,10 @@ std::string results_csv(const SweepTable &table);
 SweepTable parse_results(const std::string &text, const std::string &origin);
 
 // Merges the results of shards of one sweep into the table a single run
-// gives. Throws Error when the files describe different sweeps, disagree on
-// a point, or miss points (naming them, their settings and their shards).
+// gives. Throws Error when the files describe different sweeps (naming the
+// files and the first setting, file digest or part of the grid they differ
+// in), disagree on a point, or miss points (naming them, their settings and
+// their shards).
 SweepTable merge_results(const std::vector<SweepTable> &parts);
 
 // Per channel, the point with the largest `metric` (the first of equals);

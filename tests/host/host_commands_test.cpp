@@ -101,7 +101,7 @@ TEST(SweepCommand, ShardsMergeIntoTheSingleRunsTableByteForByte)
         const std::string shard_text = std::to_string(k) + "/3";
         const Result shard = run_host(with({"sweep", "--shard", shard_text, "--jobs", "1", "--out", dir}));
         ASSERT_EQ(shard.exit_code, 0) << shard.err;
-        merge.push_back(dir + "/sweep.jsonl");
+        merge.push_back(dir); // a shard's folder stands for its sweep.jsonl
     }
     const std::string merged = temp_path("merged");
     merge.insert(merge.end(), {"--out", merged});
@@ -119,6 +119,64 @@ TEST(SweepCommand, ShardsMergeIntoTheSingleRunsTableByteForByte)
     EXPECT_NE(heights[0], heights[5]);
     EXPECT_NE(heights[0], heights[6]);
 }
+
+// Shards run with other settings, or on a changed file, belong to another
+// sweep: merge refuses them, naming the shard's file and the setting.
+struct MixedShardsCase {
+    const char *name;
+    std::vector<std::string> first, second; // each shard's own options
+    const char *second_description;         // of the second shard's copy of the Rx .ami file
+    const char *refusal;                    // after "<second shard>/sweep.jsonl: "; <ami> is the copy's path
+};
+
+void PrintTo(const MixedShardsCase &c, std::ostream *out) { *out << c.name; }
+
+class MergeOfMixedShards : public ::testing::TestWithParam<MixedShardsCase> {};
+
+// The Rx model's .ami file at `path` with its own top description.
+void write_rx_ami(const std::string &path, const std::string &description)
+{
+    std::string text = slurp(RX_AMI);
+    const std::string old = "Nerova receiver: ";
+    text.replace(text.find(old), old.size(), description);
+    std::ofstream(path) << text;
+}
+
+TEST_P(MergeOfMixedShards, IsRefusedNamingFileAndSetting)
+{
+    const MixedShardsCase &c = GetParam();
+    const std::string ami = temp_path(std::string(c.name) + "_rx.ami");
+    std::vector<std::string> dirs, merge = {"merge"};
+    for (int k = 0; k < 2; ++k) {
+        write_rx_ami(ami, k == 0 ? "Nerova receiver: " : c.second_description);
+        dirs.push_back(temp_path(std::string(c.name) + "_shard-" + std::to_string(k)));
+        std::vector<std::string> args = {"sweep", "--sweep", "tx:TX_Deemph=0,4", "--rx-model", RX_MODEL, "--rx-ami",
+                                         ami, "--shard", std::to_string(k) + "/2", "--jobs", "1", "--out", dirs[k]};
+        const std::vector<std::string> &own = k == 0 ? c.first : c.second;
+        args.insert(args.end(), own.begin(), own.end());
+        const Result shard = run_host(args);
+        ASSERT_EQ(shard.exit_code, 0) << shard.err;
+        merge.push_back(dirs[k]);
+    }
+    merge.insert(merge.end(), {"--out", temp_path(std::string(c.name) + "_merged")});
+    const Result joined = run_host(merge);
+    EXPECT_EQ(joined.exit_code, 1);
+    std::string refusal = c.refusal;
+    if (const size_t at = refusal.find("<ami>"); at != std::string::npos)
+        refusal.replace(at, 5, ami);
+    for (const std::string &part : {dirs[1] + "/sweep.jsonl: " + refusal, ", but " + dirs[0] + "/sweep.jsonl has "})
+        EXPECT_NE(joined.err.find(part), std::string::npos) << joined.err << "\nwanted: " << part;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Differences, MergeOfMixedShards,
+    ::testing::Values(
+        MixedShardsCase{"bit_rate", {"--bit-rate", "1e10"}, {"--bit-rate", "1.25e10"}, "Nerova receiver: ",
+                        "bit_rate is 1.25e+10"},
+        MixedShardsCase{"fixed_rx", {"--rx", "EQ_Config=1"}, {"--rx", "EQ_Config=2"}, "Nerova receiver: ",
+                        "rx is [\"EQ_Config=2\"]"},
+        MixedShardsCase{"ami_bytes", {}, {}, "Nerova's receiver: ", "the digest of <ami> is \""}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(SweepCommand, TimeDomainAddsTheMeasuredEye)
 {

@@ -101,6 +101,8 @@ ami_host::SweepRequest request(const std::string &dir, const std::string &shard,
     ami_host::SweepRequest r;
     r.sweeps = {"EQ_Config=0..4", "tx:TX_Deemph=2,5"};
     r.channels = {"short", "long"};
+    r.inputs.settings = {{"bit_rate", 1.25e10}, {"rx", {"Coupling_Config=1"}}, {"time_domain", false}};
+    r.inputs.files = {{RX_AMI, "0123456789abcdef"}};
     r.shard = shard;
     r.jobs = jobs;
     r.out_dir = ::testing::TempDir() + "sweep_" + std::to_string(getpid()) + "_" + dir;
@@ -131,7 +133,8 @@ TEST(Sweep, MergedShardsEqualOneRunByteForByte)
         const auto shard = request("shard" + std::to_string(k), std::to_string(k) + "/4", 1);
         for (const auto &point : sweep(shard).points)
             EXPECT_TRUE(covered.insert(point.index).second && point.index % 4 == k);
-        files.push_back(ami_host::results_path(shard.out_dir));
+        // A shard's folder stands for its results file.
+        files.push_back(k % 2 ? shard.out_dir : ami_host::results_path(shard.out_dir));
     }
     EXPECT_EQ(covered.size(), 20u);
     files.push_back(files.front()); // a shard run twice is harmless
@@ -198,7 +201,7 @@ TEST(Sweep, ResultsFilesNoSweepWritesAreRefused)
     const std::string axis = R"({"name":"rx:EQ_Config","values":["0","1"]})";
     const auto header = [](const std::string &points, const std::string &axes) {
         return R"({"sweep":{"points":)" + points + R"(,"shard":"0/1","channels":["c"],"axes":[)" + axes +
-               R"(],"metrics":[]}})" + "\n";
+               R"(],"metrics":[],"settings":{},"files":{}}})" + "\n";
     };
     std::string axes = axis; // 2^24 points
     for (int a = 1; a < 24; ++a)
@@ -221,5 +224,46 @@ TEST(Sweep, ResultsFilesNoSweepWritesAreRefused)
         }
     }
 }
+
+// Shards of different sweeps are refused, the file and what differs named,
+// whichever side lacks a setting (host_commands_test runs real shards).
+struct MismatchCase {
+    const char *name;
+    void (*change)(ami_host::SweepTable &);
+    const char *message; // after "other.jsonl: ", before ", but first.jsonl has ..."
+};
+
+void PrintTo(const MismatchCase &c, std::ostream *out) { *out << c.name; }
+
+class MergeOfDifferentSweeps : public ::testing::TestWithParam<MismatchCase> {};
+
+TEST_P(MergeOfDifferentSweeps, NamesTheFileAndTheFirstDifference)
+{
+    ami_host::SweepTable first;
+    first.grid = ami_host::make_sweep_grid({"EQ_Config=0,1"}, {"c"}, &tx_ami(), &rx_ami());
+    first.metrics = kMetrics;
+    first.inputs.settings = {{"bit_rate", 1e10}, {"rx", {"Coupling_Config=1"}}};
+    first.origin = "first.jsonl";
+    ami_host::SweepTable other = first;
+    other.origin = "other.jsonl";
+    GetParam().change(other);
+    try {
+        ami_host::merge_results({first, other});
+        FAIL() << "merged";
+    } catch (const ami_host::Error &e) {
+        const std::string expected = std::string("other.jsonl: ") + GetParam().message + ", but first.jsonl has ";
+        EXPECT_EQ(std::string(e.what()).rfind(expected, 0), 0u) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, MergeOfDifferentSweeps,
+    ::testing::Values(
+        MismatchCase{"missing", [](auto &t) { t.inputs.settings.erase("rx"); }, "rx is (none)"},
+        MismatchCase{"added", [](auto &t) { t.inputs.settings["seed"] = 2; }, "seed is 2"},
+        MismatchCase{"metrics", [](auto &t) { t.metrics.push_back("eye_width_ui"); },
+                     "the metric list is [\"eye_height\",\"eye_width_ui\"]"},
+        MismatchCase{"channels", [](auto &t) { t.grid.channels = {"d"}; }, "the channel list is [\"d\"]"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
