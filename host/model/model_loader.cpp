@@ -96,7 +96,7 @@ std::string ModelInstance::get_wave(double *wave, long size, double *clock_times
         throw Error("the " + library_.label() + " was not initialised");
     char *parameters_out = nullptr;
     if (library_.get_wave()(wave, size, clock_times, &parameters_out, memory_) == 0)
-        throw Error("the " + library_.label() + "'s AMI_GetWave returned 0");
+        throw ModelFault("the " + library_.label() + "'s AMI_GetWave returned 0");
     return parameters_out ? parameters_out : "";
 }
 

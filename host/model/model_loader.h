@@ -66,7 +66,7 @@ public:
 
     // Calls AMI_GetWave on `size` samples in place; returns a copy of the
     // output parameter string ("" when the model hands out none). Throws
-    // Error when the library has no AMI_GetWave or it returns 0.
+    // Error when the library has no AMI_GetWave, ModelFault when it returns 0.
     std::string get_wave(double *wave, long size, double *clock_times);
 
     const ModelLibrary &library() const { return library_; }

@@ -284,7 +284,7 @@ TEST(HostRun, ACopiedHostFindsItsPlottingScriptWhereItIsInstalled)
 TEST(HostRun, AModelThatWritesNaNStopsTheRunSayingWhere)
 {
     const Result r = run_host("nan", {"--rx-model", FAULTY_NAN_OUTPUT, "--rx-ami", FAULTY_AMI, "--no-plots"});
-    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_EQ(r.exit_code, 4) << r.err;
     EXPECT_NE(r.err.find("the Rx model's AMI_GetWave wrote NaN at sample 2007 of the run (call 3)"), std::string::npos)
         << r.err;
 }
@@ -298,7 +298,7 @@ TEST(HostRun, ATransmittersClockTimesAreARealArray)
         int exit_code;
         const char *message;
     } cases[] = {{"terminator", FAULTY_TERMINATOR_ONLY, 0, "Report:"},
-                 {"overrun", FAULTY_CLOCK_OVERRUN, 1, "the Tx model wrote past the clock_times array of 1001 slots"}};
+                 {"overrun", FAULTY_CLOCK_OVERRUN, 4, "the Tx model wrote past the clock_times array of 1001 slots"}};
     for (const auto &c : cases) {
         const Result r = run_host(c.name, {"--tx-model", c.model, "--tx-ami", FAULTY_AMI, "--bits", "400", "--no-plots"});
         EXPECT_EQ(r.exit_code, c.exit_code) << c.name << '\n' << r.err;
