@@ -19,7 +19,8 @@ namespace ami_host {
 namespace {
 
 // Creates the output folder and makes sure a file can be written there,
-// before any time is spent on the simulation.
+// before any time is spent on the simulation; then removes what an earlier
+// run wrote, so that the folder never mixes two runs.
 void prepare_output_folder(const std::string &dir)
 {
     create_output_folder(dir);
@@ -29,6 +30,8 @@ void prepare_output_folder(const std::string &dir)
         throw Error("cannot write into the output folder '" + dir + "': " + std::strerror(errno));
     std::fclose(file);
     std::remove(probe.c_str());
+    remove_report(dir);
+    remove_pictures(dir);
 }
 
 void draw_pictures(const RunCommand &c, const std::string &stat_eye_script, const RunRecord &run)
