@@ -5,6 +5,7 @@
 #include "base/host_error.h"
 #include "base/python_script.h"
 #include "cli/run_options.h"
+#include "model/model_call_guard.h"
 #include "run/link_run.h"
 #include "run/plots.h"
 
@@ -72,6 +73,7 @@ int run_link_command(int argc, char **argv)
         c.plot_script = default_plot_script();
     const std::string stat_eye_script = c.output.plots ? host_script("plot_stat_eye.py") : "";
 
+    guard_model_calls(c.model_timeout);
     load_models(setup, c.settings.time_domain);
     RunRecord run = run_link(setup, c.settings);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -80,7 +80,8 @@ size_t report_errors(const SweepTable &table)
 
 // The single run's options that a sweep cannot honour: they shape only the
 // single run's own output.
-const char *const kRunOnlyOptions[] = {"--plot-script", "--progress", "--write-touchstone", "--statistical-only"};
+const char *const kRunOnlyOptions[] = {"--plot-script", "--progress", "--write-touchstone", "--statistical-only",
+                                       "--model-timeout"};
 
 std::string run_only_option(const std::vector<std::string> &words)
 {

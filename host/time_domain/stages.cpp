@@ -75,7 +75,8 @@ void GetWaveStage::finish()
 
 void GetWaveStage::call()
 {
-    parameters_out_ = model_.get_wave(block_.data(), static_cast<long>(block_.size()), clock_times_.data());
+    parameters_out_ = model_.get_wave(block_.data(), static_cast<long>(block_.size()), clock_times_.data(),
+                                      samples_before_);
     ++calls_;
     refuse_non_finite();
     take_clocks();
