@@ -2,6 +2,7 @@
 // table, as check.json and, where the checks kept responses, as check.png.
 #include "cli/commands.h"
 
+#include "base/exit_status.h"
 #include "check/check_report.h"
 #include "cli/command_line.h"
 #include "check/model_check.h"
@@ -97,7 +98,7 @@ int run_check_command(int argc, char **argv)
     std::cout.flush();
     if (c.output.plots)
         draw_picture(c);
-    return any_failed(results) ? 1 : 0;
+    return any_failed(results) ? exit_status::kFailureFound : exit_status::kSuccess;
 }
 
 } // namespace ami_host

@@ -1,6 +1,7 @@
 // The commands' shared command-line pieces.
 #include "cli/command_line.h"
 
+#include "base/exit_status.h"
 #include "base/host_error.h"
 
 #include <cmath>
@@ -29,7 +30,9 @@ int parse_or_exit(CLI::App &app, int argc, char **argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
-        return app.exit(e);
+        // CLI11 prints the help, or the problem; its own codes for problems
+        // would make one usage error look like many.
+        return app.exit(e) == 0 ? exit_status::kSuccess : exit_status::kUsage;
     }
     return -1;
 }
@@ -37,7 +40,7 @@ int parse_or_exit(CLI::App &app, int argc, char **argv)
 int usage_error(const CLI::App &app, const std::string &message)
 {
     std::cerr << app.get_name() << ": " << message << "\nRun " << app.get_name() << " --help for the options.\n";
-    return kUsageExit;
+    return exit_status::kUsage;
 }
 
 CLI::Validator number_in(double lo, double hi, bool whole)

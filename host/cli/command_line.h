@@ -11,18 +11,15 @@
 
 namespace ami_host {
 
-// Exit statuses of the commands' own checks: a command line that cannot be
-// used, and a check that failed.
-constexpr int kUsageExit = 2;
-
 // Gives `app` the commands' help layout.
 void use_help_layout(CLI::App &app);
 
 // Parses; returns -1 to go on, or the exit code when the command should stop
-// now (after --help, or after printing what is wrong with the command line).
+// now: 0 after --help or --version, the usage status after printing what is
+// wrong with the command line.
 int parse_or_exit(CLI::App &app, int argc, char **argv);
 
-// Prints "<name>: <message>" and where to find the options; returns kUsageExit.
+// Prints "<name>: <message>" and where to find the options; returns the usage status.
 int usage_error(const CLI::App &app, const std::string &message);
 
 // A number from `lo` to `hi`, refused in words that say what is wrong with

@@ -6,6 +6,7 @@
 #include "base/python_script.h"
 #include "channel/link_channels.h"
 #include "cli/run_options.h"
+#include "model/model_call_guard.h"
 #include "run/link_run.h"
 #include "run/plots.h"
 
@@ -21,7 +22,8 @@ namespace ami_host {
 namespace {
 
 // Creates the output folder and makes sure a file can be written there,
-// before any time is spent on the simulation.
+// before any time is spent on the simulation; then removes what an earlier
+// run wrote, so that the folder never mixes two runs.
 void prepare_output_folder(const std::string &dir)
 {
     create_output_folder(dir);
@@ -31,6 +33,8 @@ void prepare_output_folder(const std::string &dir)
         throw Error("cannot write into the output folder '" + dir + "': " + std::strerror(errno));
     std::fclose(file);
     std::remove(probe.c_str());
+    remove_report(dir);
+    remove_pictures(dir);
 }
 
 void draw_pictures(const RunCommand &c, const std::string &stat_eye_script, const RunRecord &run)
@@ -92,6 +96,7 @@ int run_link_command(int argc, char **argv)
         c.plot_script = default_plot_script();
     const std::string stat_eye_script = c.output.plots ? host_script("plot_stat_eye.py") : "";
 
+    guard_model_calls(c.model_timeout);
     load_models(setup, c.settings.time_domain);
     RunRecord run = run_link(setup, c.settings);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -19,7 +19,10 @@ constexpr const char *kDescription =
     "AMI_Init and the time-domain flow through AMI_GetWave with a PRBS stimulus. A summary\n"
     "goes to standard output; report.json, waveforms.json and PNG pictures to --out.\n"
     "Other commands (each with --help): ami_host check, a model's quality report;\n"
-    "ami_host sweep, settings and channels swept in shards; ami_host merge, shards joined.";
+    "ami_host sweep, settings and channels swept in shards; ami_host merge, shards joined.\n"
+    "Exit status: 0 done; 2 a command line that cannot be used; 3 bad input (a file or\n"
+    "a setting); 4 a model fault (a crash, an exit, a hang, a failed call, NaN, a write\n"
+    "past its arrays), named in one line on standard error; 5 an internal error.";
 
 void add_model_options(CLI::App &app, RunSettings &o)
 {
@@ -108,6 +111,16 @@ void add_analysis_options(CLI::App &app, RunSettings &o)
         ->group("Analysis");
 }
 
+void add_model_timeout_option(CLI::App &app, RunCommand &c)
+{
+    app.add_option("--model-timeout", c.model_timeout,
+                   "seconds a model call may take before the run ends as a hung model")
+        ->type_name("SECONDS")
+        ->check(number_in(0.001, 1e6))
+        ->capture_default_str()
+        ->group("Models");
+}
+
 void add_picture_options(CLI::App &app, RunCommand &c)
 {
     add_output_options(app, c.output, "report.json, waveforms.json and the pictures");
@@ -165,6 +178,7 @@ int parse_run_command(int argc, char **argv, RunCommand &c)
     use_help_layout(app);
     c.output.out_dir = "ami_host_out";
     add_model_options(app, c.settings);
+    add_model_timeout_option(app, c);
     add_signal_options(app, c.settings);
     add_line_options(app, c.settings.channel);
     add_channel_options(app, c.settings.channel);

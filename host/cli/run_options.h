@@ -14,6 +14,7 @@ struct RunCommand {
     RunSettings settings;
     OutputSettings output;
     std::string plot_script; // empty: plot_results.py beside ami_host
+    double model_timeout = 600.0; // seconds per model call
 };
 
 // Parses the command line into `command`, resolving the default models.

@@ -3,6 +3,7 @@
 // merged into the table one run gives; the best settings and their heatmaps.
 #include "cli/commands.h"
 
+#include "base/exit_status.h"
 #include "base/host_error.h"
 #include "base/python_script.h"
 #include "cli/command_line.h"
@@ -82,7 +83,8 @@ size_t report_errors(const SweepTable &table)
 
 // The single run's options that a sweep cannot honour: they shape only the
 // single run's own output.
-const char *const kRunOnlyOptions[] = {"--plot-script", "--progress", "--write-touchstone", "--statistical-only"};
+const char *const kRunOnlyOptions[] = {"--plot-script", "--progress", "--write-touchstone", "--statistical-only",
+                                       "--model-timeout"};
 
 std::string run_only_option(const std::vector<std::string> &words)
 {
@@ -210,7 +212,7 @@ int run_sweep_command(int argc, char **argv)
     draw_heatmaps(c.output, table);
     // A shard none of whose points ran failed as a whole (a model that does
     // not load, say): a dependent merge must not start.
-    return !table.points.empty() && failed == table.points.size() ? 1 : 0;
+    return !table.points.empty() && failed == table.points.size() ? exit_status::kFailureFound : exit_status::kSuccess;
 }
 
 int run_merge_command(int argc, char **argv)

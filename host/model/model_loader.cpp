@@ -62,10 +62,17 @@ ModelLibrary::~ModelLibrary() { dlclose(handle_); }
 
 void *ModelLibrary::symbol(const char *name) const { return dlsym(handle_, name); }
 
+ModelCall ModelLibrary::start_call(ModelEntry entry, long long first_sample) const
+{
+    return ModelCall(label_, path_, entry, ++calls_[static_cast<int>(entry)], first_sample);
+}
+
 ModelInstance::~ModelInstance()
 {
-    if (memory_ != nullptr)
-        library_.close()(memory_);
+    if (memory_ == nullptr)
+        return;
+    const ModelCall call = library_.start_call(ModelEntry::Close);
+    library_.close()(memory_);
 }
 
 InitOutcome ModelInstance::init(std::vector<double> &impulse_matrix, long row_size, long aggressors,
@@ -78,8 +85,11 @@ InitOutcome ModelInstance::init(std::vector<double> &impulse_matrix, long row_si
     char *parameters_out = nullptr;
     char *message = nullptr;
     InitOutcome outcome;
-    outcome.status = library_.init()(impulse_matrix.data(), row_size, aggressors, sample_interval, bit_time,
-                                     parameters_in_.data(), &parameters_out, &memory_, &message);
+    {
+        const ModelCall call = library_.start_call(ModelEntry::Init);
+        outcome.status = library_.init()(impulse_matrix.data(), row_size, aggressors, sample_interval, bit_time,
+                                         parameters_in_.data(), &parameters_out, &memory_, &message);
+    }
     if (message != nullptr)
         outcome.message = message;
     if (parameters_out != nullptr)
@@ -88,15 +98,20 @@ InitOutcome ModelInstance::init(std::vector<double> &impulse_matrix, long row_si
     return outcome;
 }
 
-std::string ModelInstance::get_wave(double *wave, long size, double *clock_times)
+std::string ModelInstance::get_wave(double *wave, long size, double *clock_times, long long first_sample)
 {
     if (library_.get_wave() == nullptr)
         throw Error("the " + library_.label() + " '" + library_.path() + "' does not export AMI_GetWave");
     if (!initialised_)
         throw Error("the " + library_.label() + " was not initialised");
     char *parameters_out = nullptr;
-    if (library_.get_wave()(wave, size, clock_times, &parameters_out, memory_) == 0)
-        throw Error("the " + library_.label() + "'s AMI_GetWave returned 0");
+    long status = 0;
+    {
+        const ModelCall call = library_.start_call(ModelEntry::GetWave, first_sample);
+        status = library_.get_wave()(wave, size, clock_times, &parameters_out, memory_);
+    }
+    if (status == 0)
+        throw ModelFault("the " + library_.label() + "'s AMI_GetWave returned 0");
     return parameters_out ? parameters_out : "";
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ibis_ami_model.h"
+#include "model/model_call_guard.h"
 
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ public:
     CloseFn close() const { return close_; }
     // Any other exported name; null when the library has none.
     void *symbol(const char *name) const;
+    // Marks the next call of `entry` (numbered across the library's
+    // instances) in progress; `first_sample` as for ModelCall.
+    ModelCall start_call(ModelEntry entry, long long first_sample = -1) const;
 
 private:
     std::string path_;
@@ -40,6 +44,7 @@ private:
     InitFn init_ = nullptr;
     GetWaveFn get_wave_ = nullptr;
     CloseFn close_ = nullptr;
+    mutable long calls_[3] = {}; // per ModelEntry
 };
 
 // What AMI_Init handed back.
@@ -64,10 +69,11 @@ public:
     InitOutcome init(std::vector<double> &impulse_matrix, long row_size, long aggressors, double sample_interval,
                      double bit_time, const std::string &parameters);
 
-    // Calls AMI_GetWave on `size` samples in place; returns a copy of the
-    // output parameter string ("" when the model hands out none). Throws
-    // Error when the library has no AMI_GetWave or it returns 0.
-    std::string get_wave(double *wave, long size, double *clock_times);
+    // Calls AMI_GetWave on `size` samples in place, the block that starts at
+    // sample `first_sample` of the run; returns a copy of the output
+    // parameter string ("" when the model hands out none). Throws Error when
+    // the library has no AMI_GetWave, ModelFault when it returns 0.
+    std::string get_wave(double *wave, long size, double *clock_times, long long first_sample);
 
     const ModelLibrary &library() const { return library_; }
 

@@ -14,6 +14,15 @@ std::string default_plot_script() { return host_script("plot_results.py"); }
 
 namespace {
 
+const std::vector<std::string> kResultPictures = {"eye.png", "responses.png", "clock.png"};
+const std::vector<std::string> kStatEyePictures = {"stat_eye.png", "bathtubs.png"};
+
+void remove_files(const std::string &dir, const std::vector<std::string> &names)
+{
+    for (const std::string &name : names)
+        unlink((dir + "/" + name).c_str());
+}
+
 // Runs `script` with `arguments` and returns those of `pictures` in `dir`
 // that it wrote, after removing any left from an earlier run.
 std::vector<std::string> run_plotting(const std::string &python, const std::string &script,
@@ -21,8 +30,7 @@ std::vector<std::string> run_plotting(const std::string &python, const std::stri
                                       const std::vector<std::string> &pictures, const std::string &dir)
 {
     // Pictures of an earlier run must not pass for this run's.
-    for (const std::string &name : pictures)
-        unlink((dir + "/" + name).c_str());
+    remove_files(dir, pictures);
     run_python_script(python, script, arguments);
     std::vector<std::string> written;
     for (const std::string &name : pictures) {
@@ -43,13 +51,19 @@ std::vector<std::string> draw_plots(const std::string &python, const std::string
     const std::string script = script_option.empty() ? default_plot_script() : script_option;
     if (!non_empty_file(script))
         throw Error("the plotting script '" + script + "' is missing");
-    return run_plotting(python, script, {dir}, {"eye.png", "responses.png", "clock.png"}, dir);
+    return run_plotting(python, script, {dir}, kResultPictures, dir);
 }
 
 std::vector<std::string> draw_stat_eye_plots(const std::string &python, const std::string &script,
                                              const std::string &dir)
 {
-    return run_plotting(python, script, {dir + "/report.json", dir}, {"stat_eye.png", "bathtubs.png"}, dir);
+    return run_plotting(python, script, {dir + "/report.json", dir}, kStatEyePictures, dir);
+}
+
+void remove_pictures(const std::string &dir)
+{
+    remove_files(dir, kResultPictures);
+    remove_files(dir, kStatEyePictures);
 }
 
 } // namespace ami_host

@@ -22,4 +22,7 @@ std::vector<std::string> draw_plots(const std::string &python, const std::string
 std::vector<std::string> draw_stat_eye_plots(const std::string &python, const std::string &script,
                                              const std::string &dir);
 
+// Removes every picture the two scripts draw from `dir`.
+void remove_pictures(const std::string &dir);
+
 } // namespace ami_host

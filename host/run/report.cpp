@@ -252,14 +252,18 @@ Json waveforms_json(const RunRecord &run)
     return out;
 }
 
+// Written under a temporary name and renamed, so that `path` is either
+// complete or absent, never the start of a run that died while writing.
 void write_json(const Json &json, const std::string &path)
 {
-    std::ofstream out(path);
-    if (!out)
-        throw Error("cannot write '" + path + "'");
+    const std::string partial = path + ".partial";
+    std::ofstream out(partial);
     out << json.dump(1) << '\n';
-    if (!out)
+    out.close();
+    if (!out || std::rename(partial.c_str(), path.c_str()) != 0) {
+        std::remove(partial.c_str());
         throw Error("cannot write '" + path + "'");
+    }
 }
 
 std::string format(const char *pattern, double value)
@@ -442,6 +446,12 @@ void write_report(const RunRecord &run, const std::string &dir)
         add_ber_json(report, *run.ber, run.bit_time);
     write_json(report, dir + "/report.json");
     write_json(waveforms_json(run), dir + "/waveforms.json");
+}
+
+void remove_report(const std::string &dir)
+{
+    for (const char *name : {"report.json", "waveforms.json"})
+        std::remove((dir + "/" + name).c_str());
 }
 
 void print_summary(const RunRecord &run, std::ostream &out)

@@ -76,6 +76,10 @@ struct RunRecord {
 // curves behind the pictures). Throws Error when a file cannot be written.
 void write_report(const RunRecord &run, const std::string &dir);
 
+// Removes report.json and waveforms.json from `dir`, so that a run that
+// fails leaves no earlier report that looks like its own.
+void remove_report(const std::string &dir);
+
 // The short human-readable summary.
 void print_summary(const RunRecord &run, std::ostream &out);
 

@@ -33,8 +33,8 @@ InitOutcome initialise(const FlowModel &model, std::vector<double> &column, doub
         std::string message = outcome.message.empty() ? "(no message)" : outcome.message;
         while (!message.empty() && message.back() == '\n')
             message.pop_back();
-        throw Error("the " + library.label() + " '" + library.path() + "' failed: AMI_Init returned 0 with the message:\n" +
-                    message);
+        throw ModelFault("the " + library.label() + " '" + library.path() +
+                         "' failed: AMI_Init returned 0 with the message:\n" + message);
     }
     // A model that does not return an impulse response leaves the column as it was.
     if (!model.returns_impulse)

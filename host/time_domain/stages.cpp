@@ -75,7 +75,8 @@ void GetWaveStage::finish()
 
 void GetWaveStage::call()
 {
-    parameters_out_ = model_.get_wave(block_.data(), static_cast<long>(block_.size()), clock_times_.data());
+    parameters_out_ = model_.get_wave(block_.data(), static_cast<long>(block_.size()), clock_times_.data(),
+                                      samples_before_);
     ++calls_;
     refuse_non_finite();
     take_clocks();
@@ -109,9 +110,10 @@ void GetWaveStage::refuse_non_finite() const
         return;
     const auto bad = std::find_if(block_.begin(), block_.end(), [](double v) { return !std::isfinite(v); });
     const long long sample = samples_before_ + (bad - block_.begin());
-    throw Error("the " + model_.library().label() + "'s AMI_GetWave wrote " + (std::isnan(*bad) ? "NaN" : "infinity") +
-                " at sample " + std::to_string(sample) + " of the run (call " + std::to_string(calls_) +
-                "); the run stops, as its figures would mean nothing");
+    throw ModelFault("the " + model_.library().label() + "'s AMI_GetWave wrote " +
+                     (std::isnan(*bad) ? "NaN" : "infinity") + " at sample " + std::to_string(sample) +
+                     " of the run (call " + std::to_string(calls_) +
+                     "); the run stops, as its figures would mean nothing");
 }
 
 void GetWaveStage::take_clocks()
@@ -119,8 +121,8 @@ void GetWaveStage::take_clocks()
     const size_t capacity = block_size_ + 1;
     if (std::any_of(clock_times_.begin() + static_cast<long>(capacity), clock_times_.end(),
                     [](double guard) { return !std::isnan(guard); }))
-        throw Error("the " + model_.library().label() + " wrote past the clock_times array of " +
-                    std::to_string(capacity) + " slots");
+        throw ModelFault("the " + model_.library().label() + " wrote past the clock_times array of " +
+                         std::to_string(capacity) + " slots");
     if (on_clocks_) {
         size_t count = 0;
         while (count < capacity && clock_times_[count] != -1.0)

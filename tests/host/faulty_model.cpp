@@ -4,12 +4,16 @@
 // sample of every AMI_GetWave block unscaled, crashes in its third
 // AMI_GetWave call, never terminates its clock times, writes NaN in its third
 // AMI_GetWave call, never returns from AMI_Init at level 1 and leaves a
-// helper process of its own behind then), and a transmitter's way that hosts
-// must bear: writing only the terminator into the clock times it is given.
+// helper process of its own behind then; crashes in AMI_Init, aborts in its
+// second AMI_GetWave call, calls exit(0) in AMI_Init, never returns from its
+// second AMI_GetWave call, crashes in AMI_Close), and a transmitter's way
+// that hosts must bear: writing only the terminator into the clock times it
+// is given.
 #include <unistd.h>
 
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -22,6 +26,11 @@
 #define FAULT_NAN_OUTPUT 5
 #define FAULT_INIT_HANG 6
 #define FAULT_TERMINATOR_ONLY 7
+#define FAULT_INIT_CRASH 10
+#define FAULT_GETWAVE_ABORT 11
+#define FAULT_INIT_EXIT 12
+#define FAULT_GETWAVE_HANG 13
+#define FAULT_CLOSE_CRASH 14
 
 namespace {
 
@@ -38,6 +47,10 @@ struct Instance {
 MODEL_API long AMI_Init(double *impulse_matrix, long row_size, long, double sample_interval, double bit_time,
                         char *AMI_parameters_in, char **AMI_parameters_out, void **AMI_memory_handle, char **msg)
 {
+    if (FAULT == FAULT_INIT_CRASH)
+        std::raise(SIGSEGV);
+    if (FAULT == FAULT_INIT_EXIT)
+        std::exit(0);
     auto *model = new (std::nothrow) Instance;
     *AMI_memory_handle = model;
     if (model == nullptr)
@@ -66,6 +79,10 @@ MODEL_API long AMI_GetWave(double *wave, long wave_size, double *clock_times, ch
     auto *model = static_cast<Instance *>(AMI_memory);
     if (++model->calls == 3 && FAULT == FAULT_GETWAVE_CRASH)
         std::raise(SIGSEGV);
+    if (model->calls == 2 && FAULT == FAULT_GETWAVE_ABORT)
+        std::abort();
+    while (model->calls == 2 && FAULT == FAULT_GETWAVE_HANG)
+        pause();
     for (long i = FAULT == FAULT_BLOCK_SIZE ? 1 : 0; i < wave_size; ++i)
         wave[i] *= 0.5;
     if (FAULT == FAULT_NAN_OUTPUT && model->calls == 3 && wave_size > 7)
@@ -94,6 +111,8 @@ MODEL_API long AMI_GetWave(double *wave, long wave_size, double *clock_times, ch
 
 MODEL_API long AMI_Close(void *AMI_memory)
 {
+    if (FAULT == FAULT_CLOSE_CRASH)
+        std::raise(SIGSEGV);
     delete static_cast<Instance *>(AMI_memory);
     return 1;
 }

@@ -63,7 +63,7 @@ TEST(HostChannel, BadTouchstoneFilesAreRefusedNamingFileAndLine)
         const std::string path = write_file(c.name, c.text);
         for (const char *option : {"--channel", "--xtalk"}) {
             const Result r = run_host(c.name, {option, path, "--statistical-only"});
-            EXPECT_EQ(r.exit_code, 1) << c.name << ' ' << option << '\n' << r.err;
+            EXPECT_EQ(r.exit_code, 3) << c.name << ' ' << option << '\n' << r.err;
             EXPECT_NE(r.err.find(path + c.where), std::string::npos) << c.name << ' ' << option << '\n' << r.err;
             EXPECT_NE(r.err.find(c.what), std::string::npos) << c.name << ' ' << option << '\n' << r.err;
         }

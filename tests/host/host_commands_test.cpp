@@ -298,11 +298,11 @@ TEST(SweepCommand, RefusesBadSettingsBeforeAnyPointRuns)
 {
     const Result twice = run_host({"sweep", "--sweep", "EQ_Config=0..2", "--rx", "EQ_Config=1", "--out",
                                    temp_path("twice")});
-    EXPECT_EQ(twice.exit_code, 1);
+    EXPECT_EQ(twice.exit_code, 3);
     EXPECT_NE(twice.err.find("EQ_Config"), std::string::npos) << twice.err;
     for (const char *option : {"--bogus", "--plot-script=x.py"}) {
         const Result refused = run_host({"sweep", "--sweep", "EQ_Config=0..2", option, "--out", temp_path("bogus")});
-        EXPECT_GT(refused.exit_code, 1) << option;
+        EXPECT_EQ(refused.exit_code, 2) << option;
         EXPECT_NE(refused.err.find(std::string(option).substr(0, 8)), std::string::npos) << refused.err;
     }
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -322,7 +323,7 @@ TEST(HostRun, ACopiedHostFindsItsPlottingScriptWhereItIsInstalled)
 TEST(HostRun, AModelThatWritesNaNStopsTheRunSayingWhere)
 {
     const Result r = run_host("nan", {"--rx-model", FAULTY_NAN_OUTPUT, "--rx-ami", FAULTY_AMI, "--no-plots"});
-    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_EQ(r.exit_code, 4) << r.err;
     EXPECT_NE(r.err.find("the Rx model's AMI_GetWave wrote NaN at sample 2007 of the run (call 3)"), std::string::npos)
         << r.err;
 }
@@ -336,11 +337,51 @@ TEST(HostRun, ATransmittersClockTimesAreARealArray)
         int exit_code;
         const char *message;
     } cases[] = {{"terminator", FAULTY_TERMINATOR_ONLY, 0, "Report:"},
-                 {"overrun", FAULTY_CLOCK_OVERRUN, 1, "the Tx model wrote past the clock_times array of 1001 slots"}};
+                 {"overrun", FAULTY_CLOCK_OVERRUN, 4, "the Tx model wrote past the clock_times array of 1001 slots"}};
     for (const auto &c : cases) {
         const Result r = run_host(c.name, {"--tx-model", c.model, "--tx-ami", FAULTY_AMI, "--bits", "400", "--no-plots"});
         EXPECT_EQ(r.exit_code, c.exit_code) << c.name << '\n' << r.err;
         EXPECT_NE((r.out + r.err).find(c.message), std::string::npos) << c.name << '\n' << r.out << r.err;
+    }
+}
+
+// A model that crashes, exits or hangs inside an entry point ends the run
+// with one line naming it and the call, and with no report of an earlier run
+// left to pass for this one's.
+TEST(HostRun, AModelThatCrashesExitsOrHangsIsNamedAndLeavesNoReport)
+{
+    const Result good = run_host("fault", kPassthroughRx + std::vector<std::string>{"--bits", "400", "--no-plots"});
+    ASSERT_EQ(good.exit_code, 0) << good.err;
+    // Written under another name and renamed: nothing else is left behind.
+    std::vector<std::string> files;
+    for (const auto &entry : std::filesystem::directory_iterator(good.dir))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"report.json", "waveforms.json"}));
+    const std::string earlier = slurp(good.dir + "/report.json");
+
+    const struct {
+        const char *side, *model, *shown;
+    } cases[] = {
+        {"rx", FAULTY_INIT_CRASH, "' crashed with SIGSEGV in AMI_Init (call 1)"},
+        {"rx", FAULTY_GETWAVE_ABORT, "' crashed with SIGABRT in AMI_GetWave (call 2, block at sample "},
+        {"tx", FAULTY_INIT_EXIT, "' exited with status 0 in AMI_Init (call 1)"},
+        {"rx", FAULTY_GETWAVE_HANG, "' did not return within 1 s from AMI_GetWave (call 2, block at sample "},
+        {"rx", FAULTY_CLOSE_CRASH, "' crashed with SIGSEGV in AMI_Close (call 1)"},
+    };
+    for (const auto &c : cases) {
+        std::ofstream(good.dir + "/report.json") << earlier;
+        std::ofstream(good.dir + "/eye.png") << "an earlier picture";
+        const std::string side = c.side;
+        const Result r = run_host("fault", {"--" + side + "-model", c.model, "--" + side + "-ami", FAULTY_AMI, "--out",
+                                            good.dir, "--no-plots", "--bits", "400", "--model-timeout", "1"});
+        EXPECT_EQ(r.exit_code, 4) << c.model << '\n' << r.err;
+        const std::string who = "ami_host: model fault: the " + std::string(side == "rx" ? "Rx" : "Tx") + " model '";
+        EXPECT_EQ(r.err.rfind(who + c.model, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.shown), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        for (const char *stale : {"report.json", "eye.png"})
+            EXPECT_FALSE(std::filesystem::exists(good.dir + "/" + stale)) << c.model << ' ' << stale;
     }
 }
 
