@@ -160,7 +160,7 @@ TEST_P(MergeOfMixedShards, IsRefusedNamingFileAndSetting)
     }
     merge.insert(merge.end(), {"--out", temp_path(std::string(c.name) + "_merged")});
     const Result joined = run_host(merge);
-    EXPECT_EQ(joined.exit_code, 1);
+    EXPECT_EQ(joined.exit_code, 3); // bad input
     std::string refusal = c.refusal;
     if (const size_t at = refusal.find("<ami>"); at != std::string::npos)
         refusal.replace(at, 5, ami);

@@ -133,13 +133,13 @@ TEST(HostRun, FftSizeTooSmallForTheChannelIsRefusedNamingTheSmallestThatWorks)
         return run_host(name, quick + std::vector<std::string>{"--fft-size", std::to_string(size)});
     };
     const Result tiny = with_fft_size("fft_tiny", 64);
-    EXPECT_EQ(tiny.exit_code, 1) << tiny.err;
+    EXPECT_EQ(tiny.exit_code, 3) << tiny.err; // bad input
     EXPECT_NE(tiny.err.find("--fft-size 64 is too small for this link's "), std::string::npos) << tiny.err;
     const size_t named = tiny.err.find("give at least ");
     ASSERT_NE(named, std::string::npos) << tiny.err;
     const long least = std::atol(tiny.err.c_str() + named + 14);
     const Result half = with_fft_size("fft_half", least / 2);
-    EXPECT_EQ(half.exit_code, 1) << half.err;
+    EXPECT_EQ(half.exit_code, 3) << half.err;
     const Result fits = with_fft_size("fft_least", least);
     ASSERT_EQ(fits.exit_code, 0) << fits.err;
     EXPECT_EQ(report_of(fits)["time_domain"]["fft_size"], least);
