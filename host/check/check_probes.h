@@ -19,6 +19,9 @@ inline constexpr double kInitGetWaveLimit = 1e-6;  // below: Init and GetWave ag
 inline constexpr double kInitGetWaveWarn = 0.1;    // above: they describe different systems
 inline constexpr double kSamplesPerBitWarn = 0.05; // above: the response depends on the sampling
 inline constexpr double kClockRateTolerance = 0.1; // clocks per UI within 1 +- this
+// Resident memory a model may gain over memory_growth's repeated calls, in MB:
+// more than a few first-use allocations, far less than a leak per call.
+inline constexpr double kMemoryGrowthLimit = 32.0;
 
 // The entry points a library exports beyond AMI_Init and AMI_Close, which it
 // must export to load.
@@ -33,6 +36,7 @@ struct Findings {
     bool ami_read = false;                 // the .ami file parses (ami_file)
     std::optional<LibraryExports> exports; // the library loads (library), exporting these
     bool init_nonlinear = false;           // AMI_Init is nonlinear (init_linearity)
+    bool getwave_output = false;           // AMI_GetWave returned a finite waveform for data (getwave)
 };
 
 // What every probe shares.
@@ -81,10 +85,14 @@ std::vector<CheckResult> check_repeatable(const Context &c, const ModelLibrary &
 std::vector<CheckResult> check_samples_per_bit(const Context &c, const ModelLibrary &library);
 
 // AMI_GetWave.
-std::vector<CheckResult> check_getwave_run(const Context &c, const ModelLibrary &library); // kGetWaveRunChecks
+// check_getwave_run (kGetWaveRunChecks) records c.found.getwave_output.
+std::vector<CheckResult> check_getwave_run(Context &c, const ModelLibrary &library);
 std::vector<CheckResult> check_block_size(const Context &c, const ModelLibrary &library);
 std::vector<CheckResult> check_init_vs_getwave(const Context &c, const ModelLibrary &library);
 std::vector<CheckResult> check_instances(const Context &c, const ModelLibrary &library);
 std::vector<CheckResult> check_odd_timing(const Context &c, const ModelLibrary &library);
+
+// Resident memory over repeated calls.
+std::vector<CheckResult> check_memory_growth(const Context &c, const ModelLibrary &library);
 
 } // namespace ami_host::check

@@ -3,6 +3,7 @@
 #include "check/check_probes.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -41,6 +42,27 @@ std::string one_line(const std::string &message)
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     return line.size() > 160 ? line.substr(0, 157) + "..." : line;
+}
+
+std::string lowercase(const std::string &text)
+{
+    std::string lower;
+    for (char ch : text)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return lower;
+}
+
+// Whether a model's message speaks of a value it was given: it names the
+// parameter, or it carries a word of warning or error.
+bool objects_to(const std::string &message, const std::string &parameter)
+{
+    const std::string lower = lowercase(message);
+    for (const std::string &word :
+         {lowercase(parameter), std::string("warn"), std::string("error"), std::string("invalid"),
+          std::string("range"), std::string("not allowed"), std::string("clamp")})
+        if (lower.find(word) != std::string::npos)
+            return true;
+    return false;
 }
 
 // The pulse response at `spb` samples per bit, linearly interpolated at the
@@ -119,10 +141,11 @@ std::vector<CheckResult> check_parameter_echo(const Context &c, const ModelLibra
         const AmiNode root = parse_ami_syntax(call.parameters_out, "AMI_parameters_out");
         if (root.name != c.ami.root)
             return {result("parameter_echo", CheckStatus::Fail,
-                           "AMI_parameters_out opens with '" + root.name + "', not the root '" + c.ami.root + "'")};
+                           "AMI_Init's AMI_parameters_out opens with '" + root.name + "', not the root '" +
+                               c.ami.root + "'")};
     } catch (const std::exception &e) {
-        return {result("parameter_echo", CheckStatus::Fail, std::string("AMI_parameters_out does not parse: ") +
-                                                                e.what())};
+        return {result("parameter_echo", CheckStatus::Fail,
+                       std::string("AMI_Init's AMI_parameters_out does not parse: ") + e.what())};
     }
     return {result("parameter_echo", CheckStatus::Pass, "AMI_parameters_out parses and names " + c.ami.root)};
 }
@@ -136,9 +159,16 @@ std::vector<CheckResult> check_out_of_range(const Context &c, const ModelLibrary
     DrivenInstance instance(library, c.ami);
     const std::string text = parameter_text(c.ami, {{p->dotted_name(), outside_value(*p)}});
     const InitCall call = instance.init(c.impulse(), c.timing, &text);
-    if (call.message.empty())
-        return {result("out_of_range", CheckStatus::Warn, setting + ": AMI_Init gave no message")};
-    return {result("out_of_range", CheckStatus::Pass, setting + ": \"" + one_line(call.message) + "\"")};
+    if (call.status == 0)
+        return {result("out_of_range", CheckStatus::Pass, setting + ": AMI_Init refuses it")};
+    const std::string quoted = "\"" + one_line(call.message) + "\"";
+    if (objects_to(call.message, p->path.back()))
+        return {result("out_of_range", CheckStatus::Pass, setting + ": " + quoted)};
+    // Not a wrong result for any allowed setting, so a warning: the model
+    // leaves the user unaware that the value is not used as given.
+    return {result("out_of_range", CheckStatus::Warn,
+                   setting + ": AMI_Init takes it without a word of " + p->path.back() + " or of an error" +
+                       (call.message.empty() ? std::string(", and gives no message") : ": " + quoted))};
 }
 
 std::vector<CheckResult> check_null_parameters(const Context &c, const ModelLibrary &library)
@@ -194,7 +224,8 @@ std::vector<CheckResult> check_samples_per_bit(const Context &c, const ModelLibr
             worst_at = std::to_string(spb);
         }
     }
-    const std::string detail = "largest difference from " + std::to_string(c.timing.samples_per_bit) +
+    const std::string detail = "AMI_Init's pulse response: largest difference from " +
+                               std::to_string(c.timing.samples_per_bit) +
                                " samples per bit at " + worst_at + " (of 8, 16, 32, 33)";
     CheckResult r = measured("samples_per_bit", worst <= kSamplesPerBitWarn ? CheckStatus::Pass : CheckStatus::Warn,
                              worst, "relative", detail);

@@ -5,6 +5,8 @@
 #include "model/parameter_string.h"
 #include "time_domain/prbs.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -16,12 +18,39 @@ namespace {
 
 // What the clock_times slots hold before each call: a value no model writes.
 constexpr double kUntouched = -7.25e300;
-// Slots after the wave_size + 1 the model may use, watched for writes.
-constexpr long kGuardSlots = 16;
+// Slots after the wave_size + 1, watched for writes: enough that a model
+// overrunning by a block of clock times lands in them rather than in the
+// host's heap.
+constexpr long kGuardSlots = 4096;
 
 bool untouched(double value) { return std::memcmp(&value, &kUntouched, sizeof value) == 0; }
 
+// The shared record of entry_point_in_call: a name of at most 15 characters.
+char *entry_point_record()
+{
+    static char *const record = [] {
+        void *page = mmap(nullptr, 16, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (page == MAP_FAILED)
+            throw std::runtime_error("cannot map memory to share with the checks' child processes");
+        return static_cast<char *>(page);
+    }();
+    return record;
+}
+
+// Records the entry point for the length of one call.
+class InCall {
+public:
+    explicit InCall(const char *entry_point) { std::strncpy(entry_point_record(), entry_point, 15); }
+    ~InCall() { clear_entry_point_in_call(); }
+    InCall(const InCall &) = delete;
+    InCall &operator=(const InCall &) = delete;
+};
+
 } // namespace
+
+std::string entry_point_in_call() { return entry_point_record(); }
+
+void clear_entry_point_in_call() { entry_point_record()[0] = '\0'; }
 
 std::vector<double> WaveRun::clock_times() const
 {
@@ -33,8 +62,10 @@ std::vector<double> WaveRun::clock_times() const
 
 DrivenInstance::~DrivenInstance()
 {
-    if (memory_ != nullptr)
+    if (memory_ != nullptr) {
+        const InCall in_call("AMI_Close");
         library_.close()(memory_);
+    }
 }
 
 InitCall DrivenInstance::init(std::vector<double> impulse, const Timing &timing, const std::string *parameters)
@@ -48,6 +79,7 @@ InitCall DrivenInstance::init(std::vector<double> impulse, const Timing &timing,
     char *parameters_out = nullptr;
     char *message = nullptr;
     InitCall call;
+    const InCall in_call("AMI_Init");
     call.status = library_.init()(impulse.data(), static_cast<long>(impulse.size()), 0, timing.sample_interval(),
                                   timing.bit_time, parameters_in, &parameters_out, &memory_, &message);
     call.impulse = std::move(impulse);
@@ -63,8 +95,11 @@ ClockCall DrivenInstance::get_wave(double *wave, long size, std::string &paramet
 {
     std::vector<double> slots(static_cast<size_t>(size + 1 + kGuardSlots), kUntouched);
     char *parameters_out = nullptr;
-    if (library_.get_wave()(wave, size, slots.data(), &parameters_out, memory_) == 0)
-        throw std::runtime_error("AMI_GetWave returned 0");
+    {
+        const InCall in_call("AMI_GetWave");
+        if (library_.get_wave()(wave, size, slots.data(), &parameters_out, memory_) == 0)
+            throw std::runtime_error("AMI_GetWave returned 0");
+    }
     if (parameters_out != nullptr && parameters_out_problem.empty()) {
         try {
             const AmiNode root = parse_ami_syntax(parameters_out, "AMI_GetWave's output parameters");
@@ -86,7 +121,9 @@ ClockCall DrivenInstance::get_wave(double *wave, long size, std::string &paramet
             break;
         call.times.push_back(slots[static_cast<size_t>(i)]);
     }
-    call.past_end = std::any_of(slots.begin() + size + 1, slots.end(), [](double v) { return !untouched(v); });
+    const auto last_written =
+        std::find_if(slots.rbegin(), slots.rend() - size - 1, [](double v) { return !untouched(v); });
+    call.past_end = slots.rend() - size - 1 - last_written;
     return call;
 }
 

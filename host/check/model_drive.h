@@ -1,6 +1,6 @@
 // Driving one model instance through the library's entry points as the checks
 // need it: a null or any parameter string, clock_times with guard slots after
-// the array, and the stimuli the checks feed it.
+// the array, the entry point in call, and the stimuli the checks feed it.
 #pragma once
 
 #include "model/ami_file.h"
@@ -31,7 +31,7 @@ struct ClockCall {
     std::vector<double> times; // up to the -1, or up to the first slot left untouched
     bool touched = false;      // the model wrote the first slot
     bool terminated = false;   // a -1 within the wave_size + 1 slots
-    bool past_end = false;     // a guard slot after the wave_size + 1 slots was changed
+    long past_end = 0;         // how far past the wave_size + 1 slots the model wrote (0: not at all)
 };
 
 // A whole waveform run through AMI_GetWave in blocks.
@@ -41,6 +41,13 @@ struct WaveRun {
     std::string parameters_out_problem; // why an output parameter string did not parse, "" when fine
     std::vector<double> clock_times() const; // every call's clock times in order
 };
+
+// The entry point a DrivenInstance of this process or of a child forked
+// after the first call here is in ("AMI_GetWave"), "" between calls. It is
+// kept in memory the children share with their parent, so that the parent can
+// name the call a child crashed or hung in.
+std::string entry_point_in_call();
+void clear_entry_point_in_call();
 
 // One instance; AMI_Close runs when it goes out of scope, if AMI_Init stored one.
 class DrivenInstance {

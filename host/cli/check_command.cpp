@@ -19,8 +19,9 @@ constexpr const char *kDescription =
     "ami_host check: checks that an IBIS-AMI model behaves before any eye drawn with it is\n"
     "trusted: its .ami file, the parameter echo, AMI_Init's linearity and repeatability,\n"
     "AMI_Init against AMI_GetWave, independence of the block size, the samples per bit and\n"
-    "other instances, the clock times, and robustness. The model runs in child processes:\n"
-    "a crash or a hang is a failed check. Exit status 1 when a check fails.";
+    "other instances, the clock times, memory growth over repeated calls, and robustness.\n"
+    "The model runs in child processes: a crash or a hang is a failed check (a warning for\n"
+    "a null parameter string, which no model must accept). Exit status 1 when a check fails.";
 
 struct CheckCommand {
     ModelChoice tx, rx;

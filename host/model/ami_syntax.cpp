@@ -120,7 +120,9 @@ private:
         }
         if (!node.values.empty() && !node.children.empty())
             fail(origin_, node.line, "item '" + node.name + "' mixes values and sub-items");
-        if (node.values.empty() && node.children.empty())
+        // A root alone is a whole parameter string: the one of a model with
+        // no parameter to give.
+        if (node.values.empty() && node.children.empty() && depth > 1)
             fail(origin_, node.line, "item '" + node.name + "' is empty");
         return node;
     }
