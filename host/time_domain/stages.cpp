@@ -123,12 +123,12 @@ void GetWaveStage::take_clocks()
                     [](double guard) { return !std::isnan(guard); }))
         throw ModelFault("the " + model_.library().label() + " wrote past the clock_times array of " +
                          std::to_string(capacity) + " slots");
-    if (on_clocks_) {
-        size_t count = 0;
-        while (count < capacity && clock_times_[count] != -1.0)
-            ++count;
-        on_clocks_(clock_times_.data(), count);
-    }
+    if (!on_clocks_)
+        return; // a transmitter's clock times are not read, so they need no refill
+    size_t count = 0;
+    while (count < capacity && clock_times_[count] != -1.0)
+        ++count;
+    on_clocks_(clock_times_.data(), count);
     std::fill(clock_times_.begin(), clock_times_.begin() + static_cast<long>(capacity), -1.0);
 }
 

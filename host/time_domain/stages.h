@@ -38,12 +38,13 @@ private:
 
 // AMI_GetWave of a model on blocks of `block_size` samples (the last block
 // takes the rest). The model gets a clock_times array of a clock per sample
-// plus the terminator, filled with -1 before every call and followed by
+// plus the terminator, filled with -1 before the first call (and, where the
+// times are read, refilled after each) and followed by
 // kClockGuardSlots guard slots; with `on_clocks` the times up to the first -1
 // go to `on_clocks` before the block's samples go to `next`. A block that
 // comes back with NaN or infinity, or with a guard slot written, ends the
 // run with an Error.
-constexpr size_t kClockGuardSlots = 1024;
+constexpr size_t kClockGuardSlots = 64;
 
 class GetWaveStage : public Stage {
 public:
