@@ -29,7 +29,7 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the handlers read the fla
 
 // "ami_host: model fault: the Rx model 'x.so' " and "AMI_GetWave (call 3,
 // block at sample 2000)": the handlers put what happened between the two.
-char g_who[4200];
+const char *g_who = "";
 size_t g_who_length = 0;
 char g_where[128];
 size_t g_where_length = 0;
@@ -172,14 +172,17 @@ void guard_model_calls(double timeout_seconds)
     g_guarded = true;
 }
 
-ModelCall::ModelCall(const std::string &label, const std::string &path, ModelEntry entry, long call,
-                     long long first_sample)
+std::string fault_prefix(const std::string &label, const std::string &path)
+{
+    return "ami_host: model fault: the " + label + " '" + path + "' ";
+}
+
+ModelCall::ModelCall(const std::string &who, ModelEntry entry, long call, long long first_sample)
 {
     if (!g_guarded)
         return;
-    g_who_length = written(std::snprintf(g_who, sizeof g_who, "ami_host: model fault: the %s '%s' ", label.c_str(),
-                                         path.c_str()),
-                           sizeof g_who);
+    g_who = who.data();
+    g_who_length = who.size();
     const int length = first_sample < 0
                            ? std::snprintf(g_where, sizeof g_where, "%s (call %ld)", entry_name(entry), call)
                            : std::snprintf(g_where, sizeof g_where, "%s (call %ld, block at sample %lld)",

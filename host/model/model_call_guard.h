@@ -17,16 +17,21 @@ enum class ModelEntry { Init, GetWave, Close };
 // them there.
 void guard_model_calls(double timeout_seconds);
 
+// "ami_host: model fault: the Rx model 'x.so' ": how the handlers' line
+// begins for the model `label` ("Rx model") loaded from `path`; made once
+// per model, not per call.
+std::string fault_prefix(const std::string &label, const std::string &path);
+
 // One model call in progress, for as long as it lives. Without the handlers
 // it costs a flag test; with them a bounded format into a fixed buffer and
 // the timer's arming.
 class ModelCall {
 public:
-    // `label` and `path` name the model ("Rx model", its file), `call` counts
-    // the calls of `entry`; `first_sample` is the offset of an AMI_GetWave
-    // block in the run (-1 for the other entry points).
-    ModelCall(const std::string &label, const std::string &path, ModelEntry entry, long call,
-              long long first_sample = -1);
+    // `who` names the model (fault_prefix's text, kept alive by the caller
+    // for the call), `call` counts the calls of `entry`; `first_sample` is
+    // the offset of an AMI_GetWave block in the run (-1 for the other entry
+    // points).
+    ModelCall(const std::string &who, ModelEntry entry, long call, long long first_sample = -1);
     ~ModelCall();
     ModelCall(const ModelCall &) = delete;
     ModelCall &operator=(const ModelCall &) = delete;

@@ -36,7 +36,8 @@ std::string diagnose(const std::string &path)
 
 } // namespace
 
-ModelLibrary::ModelLibrary(const std::string &path, const std::string &label) : path_(path), label_(label)
+ModelLibrary::ModelLibrary(const std::string &path, const std::string &label)
+    : path_(path), label_(label), fault_prefix_(fault_prefix(label, path))
 {
     const std::string problem = diagnose(path);
     if (!problem.empty())
@@ -64,7 +65,7 @@ void *ModelLibrary::symbol(const char *name) const { return dlsym(handle_, name)
 
 ModelCall ModelLibrary::start_call(ModelEntry entry, long long first_sample) const
 {
-    return ModelCall(label_, path_, entry, ++calls_[static_cast<int>(entry)], first_sample);
+    return ModelCall(fault_prefix_, entry, ++calls_[static_cast<int>(entry)], first_sample);
 }
 
 ModelInstance::~ModelInstance()

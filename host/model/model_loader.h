@@ -40,6 +40,7 @@ public:
 private:
     std::string path_;
     std::string label_;
+    std::string fault_prefix_; // how a model fault's line begins
     void *handle_ = nullptr;
     InitFn init_ = nullptr;
     GetWaveFn get_wave_ = nullptr;
