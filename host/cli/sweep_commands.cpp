@@ -127,8 +127,8 @@ RunSettings point_settings(RunSettings settings, bool time_domain, bool ber_eye)
 std::shared_ptr<const SweepSetup> make_setup(const RunSettings &settings, const SweepRequest &request)
 {
     std::shared_ptr<const SweepSetup> setup = make_sweep_setup(settings, request.channels);
-    const AmiFile *tx = setup->link.tx.present() ? &setup->link.tx.ami : nullptr;
-    const AmiFile *rx = setup->link.rx.present() ? &setup->link.rx.ami : nullptr;
+    const AmiFile *tx = setup->link.tx.ami_file();
+    const AmiFile *rx = setup->link.rx.ami_file();
     const SweepGrid grid = make_sweep_grid(request.sweeps, request.channels, tx, rx);
     point_link(*setup, grid, point_at(grid, 0));
     return setup;
@@ -200,8 +200,8 @@ int run_sweep_command(int argc, char **argv)
     const std::shared_ptr<const SweepSetup> setup = make_setup(settings, c.request);
     c.request.inputs = sweep_inputs(settings, c.request.channels);
     const LinkSetup &link = setup->link;
-    const SweepTable table = run_sweep(c.request, link.tx.present() ? &link.tx.ami : nullptr,
-                                       link.rx.present() ? &link.rx.ami : nullptr, sweep_metrics(c.time_domain, c.ber_eye),
+    const SweepTable table = run_sweep(c.request, link.tx.ami_file(), link.rx.ami_file(),
+                                       sweep_metrics(c.time_domain, c.ber_eye),
                                        sweep_evaluator(setup), std::cout);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("Swept %zu of %ld points (shard %s) in %.1f s: %s, %s\n", table.points.size(),

@@ -41,13 +41,18 @@ void set_overrides(LinkModel &model, const std::vector<std::string> &overrides)
     model.record.parameters = build_parameter_string(model.ami, parsed, model.record.side);
 }
 
-LinkSetup prepare_link(const RunSettings &s)
+LinkSetup prepare_models(const RunSettings &s)
 {
     LinkSetup setup;
     setup.tx = prepare_model(s.tx, "Tx");
     setup.rx = prepare_model(s.rx, "Rx");
-    setup.impairments = link_impairments(s.impairments.set, setup.tx.present() ? &setup.tx.ami : nullptr,
-                                         setup.rx.present() ? &setup.rx.ami : nullptr);
+    setup.impairments = link_impairments(s.impairments.set, setup.tx.ami_file(), setup.rx.ami_file());
+    return setup;
+}
+
+LinkSetup prepare_link(const RunSettings &s)
+{
+    LinkSetup setup = prepare_models(s);
     setup.channels =
         std::make_shared<const LinkChannels>(make_link_channels(s.channel, s.sample_interval(), s.bit_time()));
     return setup;

@@ -24,6 +24,7 @@ struct LinkModel {
 
     bool present() const { return record.present; }
     bool getwave() const { return present() && ami.getwave_exists(); }
+    const AmiFile *ami_file() const { return present() ? &ami : nullptr; } // null without a model
 };
 
 // What a link runs on.
@@ -42,8 +43,12 @@ LinkModel prepare_model(const ModelChoice &choice, const std::string &side);
 // file's defaults. Throws Error for a setting the .ami file refuses.
 void set_overrides(LinkModel &model, const std::vector<std::string> &overrides);
 
-// Both models prepared, the impairments taken and the channels built, in
-// that order. Throws Error for the first input it cannot use.
+// Both models prepared and the impairments taken, without channels. Throws
+// Error for the first input it cannot use.
+LinkSetup prepare_models(const RunSettings &settings);
+
+// prepare_models, then the channels built. Throws Error for the first input
+// it cannot use.
 LinkSetup prepare_link(const RunSettings &settings);
 
 // Loads the libraries. With `getwave_needed` a model whose .ami file

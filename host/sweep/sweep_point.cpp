@@ -43,11 +43,7 @@ std::shared_ptr<const SweepSetup> make_sweep_setup(const RunSettings &settings,
 {
     auto setup = std::make_shared<SweepSetup>();
     setup->settings = settings;
-    setup->link.tx = prepare_model(settings.tx, "Tx");
-    setup->link.rx = prepare_model(settings.rx, "Rx");
-    const LinkModel &tx = setup->link.tx, &rx = setup->link.rx;
-    setup->link.impairments = link_impairments(settings.impairments.set, tx.present() ? &tx.ami : nullptr,
-                                               rx.present() ? &rx.ami : nullptr);
+    setup->link = prepare_models(settings);
     for (const std::string &name : channels) {
         if (name.empty())
             throw Error("a sweep's channel has no name: give a file, or default for the embedded line");
