@@ -255,33 +255,36 @@ bool limit_through_period(RxInstance *rx, double *response, int length, int samp
     return converted;
 }
 
-// Runs the limiting amplifier over the through channel. A column shorter
-// than one PRBS7 period is zero-extended to it in a scratch copy, so that a
-// response that has died out within the column gets the same treatment,
-// short or long. Returns false when memory ran out.
-bool limit_through_channel(RxInstance *rx, double *column, int row_size, int samples_per_bit)
+// Equalizes one response of `length` samples in place: CTLE, then (through
+// channel only) the limiting amplifier, then the edge-rate filter, leaving
+// every filter empty. Returns false when the limiting amplifier's scratch
+// period cannot be allocated.
+bool equalize_response(RxInstance *rx, double *response, int length, bool through, int samples_per_bit)
+{
+    ApplyPeakingFilter(response, length, rx->ctle, ctle_config(rx), 1, response);
+    const bool limited = !through || limit_through_period(rx, response, length, samples_per_bit);
+    ApplyRiseFall(response, length, rx->rise_fall, 1, response);
+    return limited;
+}
+
+// Equalizes one impulse-response column in place. A through column shorter
+// than one PRBS7 period is zero-extended to it in a scratch copy before the
+// CTLE, so that the CTLE's tail beyond the column reaches the limiting
+// amplifier and a response that has died out within the column gets the same
+// treatment, short or long; its first `row_size` samples are handed back.
+// Returns false when memory ran out.
+bool equalize_column(RxInstance *rx, double *column, int row_size, bool through, int samples_per_bit)
 {
     const long period = prbs7_length(samples_per_bit);
-    if (row_size >= period)
-        return limit_through_period(rx, column, row_size, samples_per_bit);
+    if (!through || row_size >= period)
+        return equalize_response(rx, column, row_size, through, samples_per_bit);
     auto *extended = static_cast<double *>(std::calloc(static_cast<size_t>(period), sizeof(double)));
     if (extended == nullptr)
         return false;
     std::memcpy(extended, column, sizeof(double) * static_cast<size_t>(row_size));
-    const bool limited = limit_through_period(rx, extended, static_cast<int>(period), samples_per_bit);
+    const bool limited = equalize_response(rx, extended, static_cast<int>(period), through, samples_per_bit);
     std::memcpy(column, extended, sizeof(double) * static_cast<size_t>(row_size));
     std::free(extended);
-    return limited;
-}
-
-// Equalizes one impulse-response column in place, leaving every filter
-// empty. The limiting amplifier acts on the through channel only. Returns
-// false when the limiting amplifier's scratch copy cannot be allocated.
-bool equalize_column(RxInstance *rx, double *column, int row_size, bool through, int samples_per_bit)
-{
-    ApplyPeakingFilter(column, row_size, rx->ctle, ctle_config(rx), 1, column);
-    const bool limited = !through || limit_through_channel(rx, column, row_size, samples_per_bit);
-    ApplyRiseFall(column, row_size, rx->rise_fall, 1, column);
     return limited;
 }
 
