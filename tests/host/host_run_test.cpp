@@ -88,6 +88,7 @@ TEST(HostRun, DrivesOurTxAndAForeignRxEndToEndAndDrawsThePictures)
     EXPECT_NEAR(report["comparison"]["nonlinear_effect"].get<double>(), 0.0, 1e-9);
     for (const char *picture : {"eye.png", "responses.png", "clock.png"})
         EXPECT_GT(file_size(r.dir + "/" + picture), 10000) << picture;
+    EXPECT_GT(file_size(r.dir + "/report.html"), 100000); // holds the pictures
     // The responses drawn hold the ISI the summary prints.
     const nlohmann::json waves = nlohmann::json::parse(slurp(r.dir + "/waveforms.json"));
     for (const nlohmann::json &response : waves["responses"])
@@ -324,10 +325,12 @@ TEST(HostRun, ACopiedHostFindsItsPlottingScriptWhereItIsInstalled)
     EXPECT_NE(std::string(text, got).find("cannot find the script plot_results.py in '" + prefix + "/bin'"),
               std::string::npos)
         << text;
-    const std::string install = "cp '" + std::string(PLOT_SCRIPT) + "' '" + STAT_EYE_PLOT_SCRIPT + "' '" + prefix +
-                                "/share/ami_host/' && " + run + " >/dev/null";
+    const std::string install = "cp '" + std::string(PLOT_SCRIPT) + "' '" + STAT_EYE_PLOT_SCRIPT + "' '" +
+                                RUN_PAGE_SCRIPT + "' '" + HTML_PAGE_SCRIPT + "' '" + prefix + "/share/ami_host/' && " +
+                                run + " >/dev/null";
     EXPECT_EQ(std::system(install.c_str()), 0);
     EXPECT_GT(file_size(prefix + "/out/responses.png"), 10000);
+    EXPECT_GT(file_size(prefix + "/out/report.html"), 10000);
 }
 
 TEST(HostRun, AModelThatWritesNaNStopsTheRunSayingWhere)
