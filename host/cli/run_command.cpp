@@ -109,6 +109,7 @@ int run_link_command(int argc, char **argv)
     guard_model_calls(c.model_timeout);
     load_models(setup, c.settings.time_domain);
     RunRecord run = run_link(setup, c.settings);
+    record_loss_curve(setup, c.settings, run);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     write_results(c, scripts, run);
     return 0;

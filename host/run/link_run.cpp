@@ -102,19 +102,6 @@ Instances fresh_instances(const LinkSetup &setup, size_t aggressors)
     return models;
 }
 
-// Points of the insertion-loss curve up to the bit rate; the middle one
-// falls on half the bit rate.
-constexpr int kLossCurvePoints = 128;
-
-void record_loss_curve(const Channel &channel, const RunSettings &s, RunRecord &run)
-{
-    for (int k = 1; k <= kLossCurvePoints; ++k) {
-        const double frequency = k / (s.bit_time() * kLossCurvePoints);
-        run.channel_loss_frequency.push_back(frequency);
-        run.channel_loss_db.push_back(-transfer_db(channel.impulse, s.sample_interval(), frequency));
-    }
-}
-
 RunRecord settings_record(const RunSettings &s, const LinkSetup &setup)
 {
     RunRecord run;
@@ -133,7 +120,6 @@ RunRecord settings_record(const RunSettings &s, const LinkSetup &setup)
     run.channel_samples = channel.impulse.size();
     run.channel_delay_removed = channel.delay_removed;
     run.channel_loss_nyquist_db = -transfer_db(channel.impulse, s.sample_interval(), 0.5 / s.bit_time());
-    record_loss_curve(channel, s, run);
     run.tx = setup.tx.record;
     run.rx = setup.rx.record;
     return run;
@@ -274,7 +260,21 @@ void crosstalk_flows(LinkFlows &flows, const LinkSetup &setup, const RunSettings
     run.crosstalk = record;
 }
 
+// Points of the insertion-loss curve up to the bit rate; the middle one
+// falls on half the bit rate.
+constexpr int kLossCurvePoints = 64;
+
 } // namespace
+
+void record_loss_curve(const LinkSetup &setup, const RunSettings &s, RunRecord &run)
+{
+    const Channel &channel = setup.channels->through;
+    for (int k = 1; k <= kLossCurvePoints; ++k) {
+        const double frequency = k / (s.bit_time() * kLossCurvePoints);
+        run.channel_loss_frequency.push_back(frequency);
+        run.channel_loss_db.push_back(-transfer_db(channel.impulse, s.sample_interval(), frequency));
+    }
+}
 
 RunRecord run_link(const LinkSetup &setup, const RunSettings &s)
 {
