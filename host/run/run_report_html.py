@@ -37,9 +37,9 @@ def verdict(report):
     if ber:
         stat_open = ber["open"]
         headline = f'Eye {"open" if stat_open else "closed"} at BER {ber["target_ber"]:.0e}'
-        detail = [f'statistical eye {figure_value("statistical_eye.height", ber["height"], fmt(ber["height"], "%.4g", "V"))}'
-                  f' high, {figure_value("statistical_eye.width_ui", ber["width_ui"], fmt(ber["width_ui"], "%.3f", "UI"))}'
-                  " wide"]
+        height = volts("statistical_eye.height", ber["height"])
+        detail = [f'statistical eye {height} high, {ui("statistical_eye.width_ui", ber["width_ui"])} wide' if stat_open
+                  else f"the statistical eye has no opening at this BER (height {height})"]
     elif stages:
         last = stages[-1]
         stat_open = last["eye_open"]

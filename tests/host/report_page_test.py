@@ -14,13 +14,14 @@ import base64
 import fcntl
 import json
 import os
+import select
 import shutil
 import subprocess
 import sys
 import tempfile
 
 CHROMIUM_NAMES = ("chromium", "chromium-browser")
-LOAD_TIMEOUT = 60.0
+REPLY_TIMEOUT = 60.0  # seconds the browser may take to answer or report an event
 
 # What the page reports of itself once loaded: its pictures decoded, the size
 # of its drawings, its figures and verdict, and what it fetched.
@@ -73,6 +74,8 @@ class Browser:
 
     def receive(self):
         while b"\0" not in self.buffer:
+            if not select.select([self.from_browser], [], [], REPLY_TIMEOUT)[0]:
+                raise RuntimeError(f"the browser said nothing for {REPLY_TIMEOUT:g} s")
             chunk = os.read(self.from_browser, 1 << 16)
             if not chunk:
                 raise RuntimeError("the browser closed its pipe (see chromium_KIND.log beside the screenshots)")
