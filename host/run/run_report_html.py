@@ -27,36 +27,48 @@ def open_word(is_open):
     return '<span class="open">open</span>' if is_open else '<span class="closed">closed</span>'
 
 
-def verdict(report):
-    """The verdict first looked for: is the eye open at the target BER (or,
-    without a BER analysis, in the worst case), and does the time domain
-    agree?"""
+def statistical_verdict(report):
+    """Whether the eye is open at the target BER (or, without a BER
+    analysis, in the worst case), the headline and what backs it."""
     ber = report.get("statistical_eye")
     stages = report["statistical"]["stages"]
-    td = report["time_domain"]
     if ber:
-        stat_open = ber["open"]
-        headline = f'Eye {"open" if stat_open else "closed"} at BER {ber["target_ber"]:.0e}'
+        is_open = ber["open"]
         height = volts("statistical_eye.height", ber["height"])
-        detail = [f'statistical eye {height} high, {ui("statistical_eye.width_ui", ber["width_ui"])} wide' if stat_open
-                  else f"the statistical eye has no opening at this BER (height {height})"]
-    elif stages:
+        detail = (f'statistical eye {height} high, {ui("statistical_eye.width_ui", ber["width_ui"])} wide' if is_open
+                  else f"the statistical eye has no opening at this BER (height {height})")
+        return is_open, f'Eye {"open" if is_open else "closed"} at BER {ber["target_ber"]:.0e}', detail
+    if stages:
         last = stages[-1]
-        stat_open = last["eye_open"]
-        headline = f'Worst-case eye {"open" if stat_open else "closed"} {last["name"]}'
-        detail = [f'height {volts(f"statistical.stages.{len(stages) - 1}.eye_height", last["eye_height"])}']
-    else:
-        stat_open, headline, detail = False, "No statistical result", []
+        height = volts(f"statistical.stages.{len(stages) - 1}.eye_height", last["eye_height"])
+        return last["eye_open"], f'Worst-case eye {"open" if last["eye_open"] else "closed"} {last["name"]}', \
+            f"height {height}"
+    return False, "No statistical result", ""
+
+
+def time_domain_verdict(td):
+    """Whether the time domain agrees (an open eye without errors), and what
+    it says."""
+    if td["bits_counted"] == 0:
+        return False, "time domain: no bits measured (see the clock below)"
+    errors = figure_value("time_domain.bit_errors", td["bit_errors"], "{:,}".format(td["bit_errors"]))
+    bits = figure_value("time_domain.bits_counted", td["bits_counted"], "{:,}".format(td["bits_counted"]))
+    return (td["eye_open"] and td["bit_errors"] == 0,
+            f'time domain: eye {"open" if td["eye_open"] else "closed"}, {errors} bit errors in {bits} bits')
+
+
+def verdict(report):
+    """The verdict an engineer looks for first: green when the eye is open
+    and the time domain agrees, amber when only the time domain disagrees."""
+    stat_open, headline, detail = statistical_verdict(report)
+    details = [detail] if detail else []
     td_good = True
-    if td:
-        td_good = td["eye_open"] and td["bit_errors"] == 0
-        detail.append(f'time domain: eye {"open" if td["eye_open"] else "closed"}, '
-                      f'{figure_value("time_domain.bit_errors", td["bit_errors"], str(td["bit_errors"]))} bit errors in '
-                      f'{figure_value("time_domain.bits_counted", td["bits_counted"], "{:,}".format(td["bits_counted"]))}'
-                      " bits")
+    if report["time_domain"]:
+        td_good, td_detail = time_domain_verdict(report["time_domain"])
+        details.append(td_detail)
     state = "good" if stat_open and td_good else "bad" if not stat_open else "warn"
     return (f'<div class="verdict {state}" id="verdict" data-verdict="{"open" if stat_open else "closed"}">'
-            f'<h2>{esc(headline)}</h2><p>{"; ".join(detail)}</p></div>')
+            f'<h2>{esc(headline)}</h2><p>{"; ".join(details)}</p></div>')
 
 
 def clock_card(td):
