@@ -385,6 +385,7 @@ TEST(HostRun, AModelThatCrashesExitsOrHangsIsNamedAndLeavesNoReport)
     for (const auto &c : cases) {
         std::ofstream(good.dir + "/report.json") << earlier;
         std::ofstream(good.dir + "/eye.png") << "an earlier picture";
+        std::ofstream(good.dir + "/report.html") << "an earlier page";
         const std::string side = c.side;
         const Result r = run_host("fault", {"--" + side + "-model", c.model, "--" + side + "-ami", FAULTY_AMI, "--out",
                                             good.dir, "--no-plots", "--bits", "400", "--model-timeout", "1"});
@@ -393,7 +394,7 @@ TEST(HostRun, AModelThatCrashesExitsOrHangsIsNamedAndLeavesNoReport)
         EXPECT_EQ(r.err.rfind(who + c.model, 0), 0u) << r.err;
         EXPECT_NE(r.err.find(c.shown), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        for (const char *stale : {"report.json", "eye.png"})
+        for (const char *stale : {"report.json", "eye.png", "report.html"})
             EXPECT_FALSE(std::filesystem::exists(good.dir + "/" + stale)) << c.model << ' ' << stale;
     }
 }

@@ -152,8 +152,8 @@ def open_page(browser, path, shot_path):
 
 def value_at(document, key):
     value = document
-    for part in key.split("."):
-        value = value[int(part)] if isinstance(value, list) else value[part]
+    for name in key.split("."):
+        value = value[int(name)] if isinstance(value, list) else value[name]
     return value
 
 
