@@ -36,7 +36,7 @@ p { margin: 6px 0; }
 .muted { color: var(--muted); }
 .verdict { border-radius: 8px; padding: 14px 20px; margin-top: 20px; border: 1px solid; }
 .verdict h2 { border: 0; margin: 0; padding: 0; font-size: 22px; }
-.verdict p { margin: 4px 0 0; }
+.verdict p { margin: 4px 0 0; font-weight: 400; color: var(--ink); }
 .verdict.good { background: var(--good-bg); border-color: var(--good); }
 .verdict.good h2 { color: var(--good); }
 .verdict.bad { background: var(--bad-bg); border-color: var(--bad); }
@@ -230,6 +230,9 @@ def unbroken_runs(xs, ys):
         yield run
 
 
+# A heatmap cell of a point that ran but has no figure.
+FAILED = "failed"
+
 # A perceptually even scale from dark blue through green to yellow.
 SCALE = [(68, 1, 84), (59, 82, 139), (33, 145, 140), (94, 201, 98), (253, 231, 37)]
 
@@ -243,14 +246,16 @@ def scale_colour(fraction):
 
 
 def heatmap(x_name, x_values, y_name, y_values, grid, value_text, label=""):
-    """An SVG heatmap of grid[y][x] (None: no figure), each cell labelled
-    with value_text(value)."""
-    finite = [v for row in grid for v in row if v is not None and math.isfinite(v)]
+    """An SVG heatmap of grid[y][x], each cell labelled with
+    value_text(value): a number, FAILED (a point without a figure) or None
+    (a point not in the table: another shard's)."""
+    finite = [v for row in grid for v in row if isinstance(v, float) and math.isfinite(v)]
     low, high = (min(finite), max(finite)) if finite else (0.0, 1.0)
     cell_w = max(64, min(96, 760 // max(1, len(x_values))))
     cell_h = max(26, min(40, 420 // max(1, len(y_values))))
     left, top = 110, 10
-    width = left + cell_w * len(x_values) + 20
+    legend = f"colour from {value_text(low)} (dark) to {value_text(high)} (light, outlined)"
+    width = max(left + cell_w * len(x_values) + 20, left + round(6.5 * len(legend)) + 10)
     height = top + cell_h * len(y_values) + 74
     out = [f'<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 {width} {height}" width="{width}" '
            f'height="{height}" role="img" aria-label="{esc(label)}" font-size="12" '
@@ -260,10 +265,12 @@ def heatmap(x_name, x_values, y_name, y_values, grid, value_text, label=""):
         out.append(f'<text x="{left - 6}" y="{y + cell_h / 2 + 4:.1f}" text-anchor="end">{esc(y_value)}</text>')
         for i, value in enumerate(grid[j]):
             x = left + cell_w * i
-            if value is None or not math.isfinite(value):
+            if not isinstance(value, float) or not math.isfinite(value):
+                failed = value == FAILED
                 out.append(f'<rect x="{x}" y="{y}" width="{cell_w}" height="{cell_h}" fill="#eaeef2" '
                            f'stroke="#fff"/><text x="{x + cell_w / 2}" y="{y + cell_h / 2 + 4:.1f}" '
-                           f'text-anchor="middle" fill="#cf222e">no figure</text>')
+                           f'text-anchor="middle" fill="{"#cf222e" if failed else "#59636e"}">'
+                           f'{"failed" if failed else "other shard"}</text>')
                 continue
             colour, light = scale_colour((value - low) / ((high - low) or 1))
             out.append(f'<rect x="{x}" y="{y}" width="{cell_w}" height="{cell_h}" fill="{colour}" stroke="#fff">'
@@ -281,8 +288,7 @@ def heatmap(x_name, x_values, y_name, y_values, grid, value_text, label=""):
                f'font-weight="600">{esc(x_name)}</text>'
                f'<text transform="translate(14 {top + cell_h * len(y_values) / 2}) rotate(-90)" '
                f'text-anchor="middle" font-weight="600">{esc(y_name)}</text>')
-    out.append(f'<text x="{left}" y="{base + 60}" fill="#59636e">colour from {esc(value_text(low))} '
-               f'(dark) to {esc(value_text(high))} (light, outlined)</text></svg>')
+    out.append(f'<text x="{left}" y="{base + 60}" fill="#59636e">{esc(legend)}</text></svg>')
     return "".join(out)
 
 

@@ -15,7 +15,7 @@ import json
 import math
 import os
 
-from html_page import card, esc, figure_value, fmt, heatmap, key_value_table, page, table, write_page
+from html_page import FAILED, card, esc, figure_value, fmt, heatmap, key_value_table, page, table, write_page
 
 BEST_ROWS = 5
 ALL_POINTS_SHOWN = 400  # larger tables are left to sweep.csv
@@ -73,13 +73,13 @@ def channel_heatmap(header, points, channel, metric):
     grid = [[None] * len(x["values"]) for _ in y["values"]]
     for p in held:
         j = y["values"].index(p["settings"][y["name"]]) if y["name"] else 0
-        grid[j][x["values"].index(p["settings"][x["name"]])] = metric_of(p, metric)
+        value = metric_of(p, metric)
+        grid[j][x["values"].index(p["settings"][x["name"]])] = FAILED if value is None else float(value)
     others = [f"{a['name']}={best['settings'][a['name']]}" for a in axes if a["name"] not in names]
     caption = f"{metric} on {channel} over {x['name']}" + (f" and {y['name']}" if y["name"] else "") + \
         (f", with {', '.join(others)} (the best point's)" if others else "")
     svg = heatmap(x["name"], x["values"], y["name"], y["values"], grid, lambda v: metric_text(metric, v), caption)
-    return f"<figure>{svg}<figcaption>{esc(caption)}; cells without a figure failed or belong to another shard" \
-           "</figcaption></figure>"
+    return f"<figure>{svg}<figcaption>{esc(caption)}</figcaption></figure>"
 
 
 def best_table(header, points, metric):
@@ -132,7 +132,7 @@ def failed_section(points):
     if not failed:
         return "<p>Every point has its figures.</p>"
     rows = [[str(p["index"]), esc(p["channel"]), esc(", ".join(f"{k}={v}" for k, v in p["settings"].items())),
-             f'<span class="fail">{esc(p["error"])}</span>'] for p in failed]
+             esc(p["error"])] for p in failed]
     return table(["point", "channel", "settings", "cause"], rows, code=(2,))
 
 
@@ -145,6 +145,10 @@ def all_points_section(header, points):
             for p in points]
     first_metric = 2 + len(header["axes"])
     return table(head, rows, numeric=tuple(range(first_metric, first_metric + len(header["metrics"]))))
+
+
+def plural(count, noun):
+    return f"{count:,} {noun}" + ("" if count == 1 else "s")
 
 
 def shard_file(path):
@@ -203,7 +207,7 @@ def main():
     axes = " x ".join(a["name"] for a in header["axes"]) or "no parameter"
     title = ("Merged sweep: " if args.merged else "Sweep: ") + axes
     write_page(os.path.join(args.folder, "report.html"),
-               page(title, f'{header["points"]:,} points over {len(header["channels"])} channel(s), shard '
+               page(title, f'{header["points"]:,} points over {plural(len(header["channels"]), "channel")}, shard '
                            f'{header["shard"]}', sections,
                     "Written by ami_host from sweep.jsonl in the same folder (sweep.csv holds the same table)."))
 
