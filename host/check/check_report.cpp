@@ -2,6 +2,7 @@
 #include "check/check_report.h"
 
 #include "base/host_error.h"
+#include "check/check_thresholds.h"
 
 #include <algorithm>
 #include <charconv>
@@ -86,6 +87,7 @@ nlohmann::ordered_json check_report_json(const CheckSubject &subject, const std:
     nlohmann::ordered_json summary = {{"pass", 0}, {"warn", 0}, {"fail", 0}, {"skip", 0}};
     for (const CheckResult &r : results) {
         report["checks"].push_back(check_result_json(r));
+        report["checks"].back()["threshold"] = check_threshold(r.name);
         summary[status_name(r.status)] = summary[status_name(r.status)].get<int>() + 1;
     }
     report["summary"] = summary;

@@ -25,7 +25,8 @@ nlohmann::ordered_json check_result_json(const CheckResult &result, bool mark_un
 // NaN. Throws nlohmann::json::exception on an entry of another form.
 CheckResult check_result_from_json(const nlohmann::ordered_json &entry);
 
-// {"model": {library, ami, side}, "checks": [check_result_json...],
+// {"model": {library, ami, side}, "checks": [check_result_json... and the
+// check's "threshold" in words],
 // "summary": {pass, warn, fail, skip}}. plot_check.py beside this file draws
 // the curves.
 nlohmann::ordered_json check_report_json(const CheckSubject &subject, const std::vector<CheckResult> &results);

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 
 #include "base/exit_status.h"
+#include "base/html_report.h"
 #include "check/check_report.h"
 #include "cli/command_line.h"
 #include "check/model_check.h"
@@ -52,7 +53,7 @@ void add_options(CLI::App &app, CheckCommand &c)
         ->capture_default_str()
         ->group("Signal");
     c.output.out_dir = "ami_host_check";
-    add_output_options(app, c.output, "check.json and check.png");
+    add_output_options(app, c.output, "check.json, check.png and report.html");
 }
 
 // The model the command line names: one side, with its .ami file.
@@ -64,13 +65,15 @@ std::string subject_problem(const CheckCommand &c)
     return missing.empty() ? missing_ami(c.rx, "rx") : missing;
 }
 
-// Draws check.png (the script names it) when a check kept responses; a
-// picture of an earlier run must not pass for this one's.
-void draw_picture(const CheckCommand &c)
+// Draws check.png (the script names it) when a check kept responses, and
+// the page; a picture of an earlier run must not pass for this one's.
+void draw_picture_and_page(const CheckCommand &c)
 {
     const std::string picture = c.output.out_dir + "/check.png";
     std::remove(picture.c_str());
     run_python_script(c.output.python, host_script("plot_check.py"), {c.output.out_dir});
+    std::cout << "Report page: "
+              << write_html_report(c.output.python, host_script("check_report_html.py"), c.output.out_dir) << '\n';
 }
 
 } // namespace
@@ -91,6 +94,7 @@ int run_check_command(int argc, char **argv)
 
     const std::string &dir = c.output.out_dir;
     create_output_folder(dir);
+    remove_html_report(dir);
     const std::vector<CheckResult> results = check_model(subject, c.options);
     std::cout << "Checks of the " << subject.side << " model " << subject.library << " (" << subject.ami << ")\n";
     print_check_table(std::cout, results);
@@ -98,7 +102,7 @@ int run_check_command(int argc, char **argv)
     std::cout << "Report: " << dir << "/check.json\n";
     std::cout.flush();
     if (c.output.plots)
-        draw_picture(c);
+        draw_picture_and_page(c);
     return any_failed(results) ? exit_status::kFailureFound : exit_status::kSuccess;
 }
 

@@ -67,7 +67,8 @@ void add_output_options(CLI::App &app, OutputSettings &output, const std::string
         ->type_name("DIR")
         ->capture_default_str()
         ->group("Output");
-    app.add_flag("--no-plots", [&output](int64_t) { output.plots = false; }, "draw no picture")->group("Output");
+    app.add_flag("--no-plots", [&output](int64_t) { output.plots = false; }, "draw no picture and write no report.html")
+        ->group("Output");
     app.add_option("--python", output.python, "Python interpreter with matplotlib (default: /usr/bin/python3)")
         ->type_name("FILE")
         ->group("Output");

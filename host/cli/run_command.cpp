@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 
 #include "base/host_error.h"
+#include "base/html_report.h"
 #include "base/python_script.h"
 #include "channel/link_channels.h"
 #include "cli/run_options.h"
@@ -35,22 +36,29 @@ void prepare_output_folder(const std::string &dir)
     std::remove(probe.c_str());
     remove_report(dir);
     remove_pictures(dir);
+    remove_html_report(dir);
 }
 
-void draw_pictures(const RunCommand &c, const std::string &stat_eye_script, const RunRecord &run)
+// The scripts that draw the pictures and write the page, found before any
+// time is spent on the simulation.
+struct PageScripts {
+    std::string stat_eye, page;
+};
+
+void draw_pictures(const RunCommand &c, const PageScripts &scripts, const RunRecord &run)
 {
     const std::string &dir = c.output.out_dir;
     std::vector<std::string> pictures = draw_plots(c.output.python, c.plot_script, dir);
     if (run.ber)
-        for (const std::string &p : draw_stat_eye_plots(c.output.python, stat_eye_script, dir))
+        for (const std::string &p : draw_stat_eye_plots(c.output.python, scripts.stat_eye, dir))
             pictures.push_back(p);
     std::cout << "Pictures:";
     for (const std::string &p : pictures)
         std::cout << ' ' << p;
-    std::cout << '\n';
+    std::cout << "\nReport page: " << write_html_report(c.output.python, scripts.page, dir) << '\n';
 }
 
-void write_results(const RunCommand &c, const std::string &stat_eye_script, const RunRecord &run)
+void write_results(const RunCommand &c, const PageScripts &scripts, const RunRecord &run)
 {
     const std::string &dir = c.output.out_dir;
     write_report(run, dir);
@@ -58,7 +66,7 @@ void write_results(const RunCommand &c, const std::string &stat_eye_script, cons
     std::cout << "Report: " << dir << "/report.json (every figure), " << dir << "/waveforms.json\n";
     std::cout.flush();
     if (c.output.plots)
-        draw_pictures(c, stat_eye_script, run);
+        draw_pictures(c, scripts, run);
 }
 
 // --write-touchstone: the through channel written as a two-port, and nothing
@@ -94,13 +102,16 @@ int run_link_command(int argc, char **argv)
     prepare_output_folder(c.output.out_dir);
     if (c.output.plots && c.plot_script.empty())
         c.plot_script = default_plot_script();
-    const std::string stat_eye_script = c.output.plots ? host_script("plot_stat_eye.py") : "";
+    PageScripts scripts;
+    if (c.output.plots)
+        scripts = {host_script("plot_stat_eye.py"), host_script("run_report_html.py")};
 
     guard_model_calls(c.model_timeout);
     load_models(setup, c.settings.time_domain);
     RunRecord run = run_link(setup, c.settings);
+    record_loss_curve(setup, c.settings, run);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    write_results(c, stat_eye_script, run);
+    write_results(c, scripts, run);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/exit_status.h"
 #include "base/host_error.h"
+#include "base/html_report.h"
 #include "base/python_script.h"
 #include "cli/command_line.h"
 #include "cli/run_options.h"
@@ -55,13 +56,27 @@ void add_best_option(CLI::App &app, Output &output)
 }
 
 // The heatmaps of the best metric, one per channel (the script names them),
-// once a table covers the whole grid (a shard's table leaves holes).
-void draw_heatmaps(const Output &output, const SweepTable &table)
+// once a table covers the whole grid (a shard's table leaves holes); then the
+// page, which names the shards a merged table joins.
+void draw_heatmaps_and_page(const Output &output, const SweepTable &table,
+                            const std::vector<std::string> &shards = {})
 {
-    if (!output.plots || output.best.empty() || table.shard.n != 1 || table.grid.axes.empty())
+    remove_html_report(output.out_dir);
+    if (!output.plots)
         return;
     std::cout.flush();
-    run_python_script(output.python, host_script("plot_sweep.py"), {output.out_dir, output.best});
+    if (!output.best.empty() && table.shard.n == 1 && !table.grid.axes.empty())
+        run_python_script(output.python, host_script("plot_sweep.py"), {output.out_dir, output.best});
+    std::vector<std::string> arguments;
+    if (!output.best.empty())
+        arguments = {"--best", output.best};
+    if (!shards.empty()) {
+        arguments.push_back("--merged");
+        arguments.insert(arguments.end(), shards.begin(), shards.end());
+    }
+    std::cout << "Report page: "
+              << write_html_report(output.python, host_script("sweep_report_html.py"), output.out_dir, arguments)
+              << '\n';
 }
 
 // Names the points without figures; returns how many there are.
@@ -169,7 +184,7 @@ void add_sweep_options(CLI::App &app, SweepCommand &c)
     app.add_flag("--ber-eye", c.ber_eye, "analyse the statistical eye at --target-ber at every point too")
         ->group("Sweep");
     c.output.out_dir = "ami_host_sweep";
-    add_output_options(app, c.output, "sweep.jsonl, sweep.csv and the pictures");
+    add_output_options(app, c.output, "sweep.jsonl, sweep.csv, the pictures and report.html");
     add_best_option(app, c.output);
 }
 
@@ -209,7 +224,7 @@ int run_sweep_command(int argc, char **argv)
                 results_csv_path(c.output.out_dir).c_str());
     std::fflush(stdout);
     const size_t failed = report_errors(table);
-    draw_heatmaps(c.output, table);
+    draw_heatmaps_and_page(c.output, table);
     // A shard none of whose points ran failed as a whole (a model that does
     // not load, say): a dependent merge must not start.
     return !table.points.empty() && failed == table.points.size() ? exit_status::kFailureFound : exit_status::kSuccess;
@@ -224,7 +239,7 @@ int run_merge_command(int argc, char **argv)
     app.add_option("files", files, "the shards' sweep.jsonl files, or their folders")
         ->type_name("FILE...")
         ->required();
-    add_output_options(app, output, "the merged sweep.jsonl and sweep.csv");
+    add_output_options(app, output, "the merged sweep.jsonl, sweep.csv and report.html");
     app.get_option("--out")->required();
     add_best_option(app, output);
     if (const int code = parse_or_exit(app, argc, argv); code >= 0)
@@ -233,7 +248,7 @@ int run_merge_command(int argc, char **argv)
     std::cout << "Merged " << table.points.size() << " points from " << files.size() << " files: "
               << results_path(output.out_dir) << ", " << results_csv_path(output.out_dir) << '\n';
     report_errors(table);
-    draw_heatmaps(output, table);
+    draw_heatmaps_and_page(output, table, files);
     return 0;
 }
 

@@ -235,6 +235,7 @@ AmiParameter read_parameter(const AmiNode &node, std::vector<std::string> path, 
     p.type = read_type(d);
     read_allowed_values(d, p);
     p.default_value = read_default(d, p);
+    p.default_declared = child(node, "Default") != nullptr;
     if (const AmiNode *description = child(node, "Description"))
         p.description = join(description->values, " ");
     return p;

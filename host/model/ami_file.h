@@ -22,6 +22,7 @@ struct AmiParameter {
     Format format = Format::Value;
     std::vector<std::string> format_values; // the texts after the format keyword, as written
     std::string default_value;
+    bool default_declared = false; // false: the default is the first allowed value
     std::string description;
     int line = 0;
 

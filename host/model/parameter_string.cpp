@@ -86,9 +86,13 @@ ParameterSet build_parameter_string(const AmiFile &ami, const std::vector<Overri
 
     ParameterSet set;
     set.text = write_parameter_string(ami, values);
-    for (size_t i = 0; i < ami.model_specific.size(); ++i)
-        if (ami.model_specific[i].settable())
-            set.values.emplace_back(ami.model_specific[i].dotted_name(), values[i]);
+    for (size_t i = 0; i < ami.model_specific.size(); ++i) {
+        const AmiParameter &p = ami.model_specific[i];
+        if (!p.settable())
+            continue;
+        set.values.emplace_back(p.dotted_name(), values[i]);
+        set.sources.push_back(given.count(p.path) != 0 ? "command line" : p.default_declared ? "default" : ".ami");
+    }
     return set;
 }
 

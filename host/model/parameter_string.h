@@ -28,6 +28,9 @@ Override parse_override(const std::string &text);
 struct ParameterSet {
     std::string text; // "(root (name value) (branch (name value)))"
     std::vector<std::pair<std::string, std::string>> values; // dotted name, value
+    // Where each value came from, in the order of `values`: "command line",
+    // "default" (the .ami's Default) or ".ami" (its first allowed value).
+    std::vector<std::string> sources;
 };
 
 // Every In and InOut parameter of `ami` with its default, or the override

@@ -260,7 +260,21 @@ void crosstalk_flows(LinkFlows &flows, const LinkSetup &setup, const RunSettings
     run.crosstalk = record;
 }
 
+// Points of the insertion-loss curve up to the bit rate; the middle one
+// falls on half the bit rate.
+constexpr int kLossCurvePoints = 64;
+
 } // namespace
+
+void record_loss_curve(const LinkSetup &setup, const RunSettings &s, RunRecord &run)
+{
+    const Channel &channel = setup.channels->through;
+    for (int k = 1; k <= kLossCurvePoints; ++k) {
+        const double frequency = k / (s.bit_time() * kLossCurvePoints);
+        run.channel_loss_frequency.push_back(frequency);
+        run.channel_loss_db.push_back(-transfer_db(channel.impulse, s.sample_interval(), frequency));
+    }
+}
 
 RunRecord run_link(const LinkSetup &setup, const RunSettings &s)
 {

@@ -59,4 +59,9 @@ void load_models(LinkSetup &setup, bool getwave_needed);
 // models. Throws Error, naming the model, when a model fails.
 RunRecord run_link(const LinkSetup &setup, const RunSettings &settings);
 
+// Adds the through channel's insertion loss up to the bit rate to `run`, for
+// the single run's report; a sweep's points, which have no use for it, are
+// spared its cost.
+void record_loss_curve(const LinkSetup &setup, const RunSettings &settings, RunRecord &run);
+
 } // namespace ami_host

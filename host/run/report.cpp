@@ -2,6 +2,7 @@
 // summary printed on standard output.
 #include "run/report.h"
 
+#include "base/file_digest.h"
 #include "base/host_error.h"
 
 #include <nlohmann/json.hpp>
@@ -26,15 +27,21 @@ Json model_json(const ModelRecord &m)
 {
     if (!m.present)
         return nullptr;
-    Json values = Json::object();
-    for (const auto &[name, value] : m.parameters.values)
+    Json values = Json::object(), sources = Json::object();
+    for (size_t i = 0; i < m.parameters.values.size(); ++i) {
+        const auto &[name, value] = m.parameters.values[i];
         values[name] = value;
+        sources[name] = m.parameters.sources[i];
+    }
     return Json{{"library", m.library},
+                {"library_digest", digest_text(file_digest(m.library))},
                 {"ami_file", m.ami_file},
+                {"ami_digest", digest_text(file_digest(m.ami_file))},
                 {"root", m.root},
                 {"ami_version", m.ami_version},
                 {"parameters_in", m.parameters.text},
                 {"values", values},
+                {"value_sources", sources},
                 {"init_return", m.init.status},
                 {"init_message", m.init.message},
                 {"parameters_out", m.init.parameters_out},
@@ -435,6 +442,7 @@ void write_report(const RunRecord &run, const std::string &dir)
                   {"samples", run.channel_samples},
                   {"delay_removed", run.channel_delay_removed},
                   {"insertion_loss_at_nyquist_db", number(run.channel_loss_nyquist_db)},
+                  {"insertion_loss", {{"frequency", run.channel_loss_frequency}, {"loss_db", run.channel_loss_db}}},
                   {"notes", run.channel_notes}}},
                 {"crosstalk", crosstalk_json(run)},
                 {"models", {{"tx", model_json(run.tx)}, {"rx", model_json(run.rx)}}},

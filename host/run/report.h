@@ -50,6 +50,8 @@ struct RunRecord {
     size_t channel_samples = 0;
     double channel_delay_removed = 0.0;
     double channel_loss_nyquist_db = 0.0; // insertion loss at half the bit rate, dB (positive for a loss)
+    // The insertion loss (dB) up to the bit rate, for the report's picture.
+    std::vector<double> channel_loss_frequency, channel_loss_db;
     std::vector<std::string> channel_notes; // assumptions and warnings of a Touchstone channel
     std::optional<CrosstalkRecord> crosstalk;
 

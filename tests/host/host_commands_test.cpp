@@ -60,6 +60,8 @@ TEST_P(CheckCommand, ReportsEachModelWithItsExitStatus)
         return;
     const nlohmann::json report = nlohmann::json::parse(slurp(dir + "/check.json"));
     EXPECT_EQ(report["summary"]["fail"].get<int>() > 0, c.exit_code == 1);
+    for (const nlohmann::json &check : report["checks"]) // the report states what each judges by
+        EXPECT_FALSE(check["threshold"].get<std::string>().empty()) << check["name"];
 }
 
 INSTANTIATE_TEST_SUITE_P(

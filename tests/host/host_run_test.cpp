@@ -65,6 +65,16 @@ TEST(HostRun, DrivesOurTxAndAForeignRxEndToEndAndDrawsThePictures)
     EXPECT_EQ(report["models"]["rx"]["root"], "passthrough");
     EXPECT_EQ(report["models"]["rx"]["parameters_in"],
               "(passthrough (gain 1) (fail_init 0) (clock (clocks 1) (phase 0.5)) (label \"pass\"))");
+    // Where each value came from: the command line, the .ami's Default, or
+    // (without one) its first allowed value.
+    EXPECT_EQ(report["models"]["rx"]["value_sources"]["clock.clocks"], "command line");
+    EXPECT_EQ(report["models"]["rx"]["value_sources"]["gain"], ".ami");
+    EXPECT_EQ(report["models"]["tx"]["value_sources"]["TX_Deemph"], "default");
+    EXPECT_EQ(report["models"]["rx"]["library_digest"].get<std::string>().size(), 16u);
+    const nlohmann::json &loss = report["channel"]["insertion_loss"];
+    ASSERT_EQ(loss["frequency"].size(), 64u);
+    EXPECT_DOUBLE_EQ(loss["frequency"][31].get<double>(), 0.5 * report["settings"]["bit_rate"].get<double>());
+    EXPECT_DOUBLE_EQ(loss["loss_db"][31].get<double>(), report["channel"]["insertion_loss_at_nyquist_db"]);
     EXPECT_EQ(report["statistical"]["stages"].size(), 3u);
     EXPECT_TRUE(report["statistical"]["stages"][2]["eye_open"]);
     const nlohmann::json &td = report["time_domain"];
@@ -78,6 +88,7 @@ TEST(HostRun, DrivesOurTxAndAForeignRxEndToEndAndDrawsThePictures)
     EXPECT_NEAR(report["comparison"]["nonlinear_effect"].get<double>(), 0.0, 1e-9);
     for (const char *picture : {"eye.png", "responses.png", "clock.png"})
         EXPECT_GT(file_size(r.dir + "/" + picture), 10000) << picture;
+    EXPECT_GT(file_size(r.dir + "/report.html"), 100000); // holds the pictures
     // The responses drawn hold the ISI the summary prints.
     const nlohmann::json waves = nlohmann::json::parse(slurp(r.dir + "/waveforms.json"));
     for (const nlohmann::json &response : waves["responses"])
@@ -314,10 +325,12 @@ TEST(HostRun, ACopiedHostFindsItsPlottingScriptWhereItIsInstalled)
     EXPECT_NE(std::string(text, got).find("cannot find the script plot_results.py in '" + prefix + "/bin'"),
               std::string::npos)
         << text;
-    const std::string install = "cp '" + std::string(PLOT_SCRIPT) + "' '" + STAT_EYE_PLOT_SCRIPT + "' '" + prefix +
-                                "/share/ami_host/' && " + run + " >/dev/null";
+    const std::string install = "cp '" + std::string(PLOT_SCRIPT) + "' '" + STAT_EYE_PLOT_SCRIPT + "' '" +
+                                RUN_PAGE_SCRIPT + "' '" + HTML_PAGE_SCRIPT + "' '" + prefix + "/share/ami_host/' && " +
+                                run + " >/dev/null";
     EXPECT_EQ(std::system(install.c_str()), 0);
     EXPECT_GT(file_size(prefix + "/out/responses.png"), 10000);
+    EXPECT_GT(file_size(prefix + "/out/report.html"), 10000);
 }
 
 TEST(HostRun, AModelThatWritesNaNStopsTheRunSayingWhere)
@@ -372,6 +385,7 @@ TEST(HostRun, AModelThatCrashesExitsOrHangsIsNamedAndLeavesNoReport)
     for (const auto &c : cases) {
         std::ofstream(good.dir + "/report.json") << earlier;
         std::ofstream(good.dir + "/eye.png") << "an earlier picture";
+        std::ofstream(good.dir + "/report.html") << "an earlier page";
         const std::string side = c.side;
         const Result r = run_host("fault", {"--" + side + "-model", c.model, "--" + side + "-ami", FAULTY_AMI, "--out",
                                             good.dir, "--no-plots", "--bits", "400", "--model-timeout", "1"});
@@ -380,7 +394,7 @@ TEST(HostRun, AModelThatCrashesExitsOrHangsIsNamedAndLeavesNoReport)
         EXPECT_EQ(r.err.rfind(who + c.model, 0), 0u) << r.err;
         EXPECT_NE(r.err.find(c.shown), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        for (const char *stale : {"report.json", "eye.png"})
+        for (const char *stale : {"report.json", "eye.png", "report.html"})
             EXPECT_FALSE(std::filesystem::exists(good.dir + "/" + stale)) << c.model << ' ' << stale;
     }
 }
