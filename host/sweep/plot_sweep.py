@@ -31,6 +31,12 @@ def value_of(point, metric):
     return float("nan") if v is None else v
 
 
+def goodness(point, metric):
+    """The metric signed so that larger is better: fewer bit errors are."""
+    v = value_of(point, metric)
+    return -v if metric.endswith("bit_errors") else v
+
+
 def importance(points, axis, metric):
     """The spread of the metric's mean over the axis's values."""
     means = []
@@ -47,7 +53,7 @@ def draw(header, points, channel, metric, path):
     finite = [p for p in points if np.isfinite(value_of(p, metric))]
     if not axes or not finite:
         return False
-    best = max(finite, key=lambda p: value_of(p, metric))
+    best = max(finite, key=lambda p: goodness(p, metric))
     ranked = sorted(axes, key=lambda a: -importance(points, a, metric))[:2]
     shown = {a["name"] for a in ranked}
     held = [p for p in points

@@ -36,6 +36,12 @@ def metric_of(point, metric):
     return None if value is None or not math.isfinite(value) else value
 
 
+def goodness(point, metric):
+    """The metric signed so that larger is better: fewer bit errors are."""
+    value = metric_of(point, metric)
+    return -value if metric.endswith("bit_errors") else value
+
+
 def metric_text(metric, value):
     unit = UNITS.get(metric, "")
     pattern = "%.0f" if metric == "td_bit_errors" else "%.3f" if unit == "UI" else "%.4g"
@@ -63,7 +69,7 @@ def channel_heatmap(header, points, channel, metric):
     finite = [p for p in points if metric_of(p, metric) is not None]
     if not axes or not finite:
         return ""
-    best = max(finite, key=lambda p: metric_of(p, metric))
+    best = max(finite, key=lambda p: goodness(p, metric))
     shown = sorted(axes, key=lambda a: -importance(points, a, metric))[:2]
     names = {a["name"] for a in shown}
     held = [p for p in points
@@ -84,7 +90,7 @@ def channel_heatmap(header, points, channel, metric):
 
 def best_table(header, points, metric):
     ranked = sorted((p for p in points if metric_of(p, metric) is not None),
-                    key=lambda p: -metric_of(p, metric))[:BEST_ROWS]
+                    key=lambda p: -goodness(p, metric))[:BEST_ROWS]
     if not ranked:
         return "<p class='muted'>No point of this channel has a figure.</p>"
     head = ["point"] + [a["name"] for a in header["axes"]] + header["metrics"]
@@ -172,7 +178,7 @@ def summary_cards(header, points, metric):
     for channel in header["channels"]:
         ranked = [p for p in points if p["channel"] == channel and metric_of(p, metric) is not None]
         if ranked:
-            best = max(ranked, key=lambda p: metric_of(p, metric))
+            best = max(ranked, key=lambda p: goodness(p, metric))
             settings = ", ".join(f"{k}={v}" for k, v in best["settings"].items())
             cards.append(card(f"best {metric} on {channel}", metric_cell(best, metric), esc(settings)))
     return '<div class="cards">' + "".join(cards) + "</div>"

@@ -196,6 +196,13 @@ void require_same_sweep(const SweepTable &part, const SweepTable &reference)
     require_same(part.inputs.files, part, reference.inputs.files, reference, "the digest of ");
 }
 
+// A count of bit errors is best at its lowest; every other figure (eye
+// heights and widths) at its highest.
+bool lower_is_better(const std::string &metric)
+{
+    return metric.ends_with("bit_errors");
+}
+
 } // namespace
 
 PointResult point_result(const SweepGrid &grid, const SweepPoint &point)
@@ -326,6 +333,7 @@ std::vector<PointResult> best_per_channel(const SweepTable &table, const std::st
             known += (known.empty() ? "" : ", ") + m;
         throw Error("no figure of merit '" + metric + "' (the sweep has: " + known + ")");
     }
+    const double sign = lower_is_better(metric) ? -1.0 : 1.0;
     std::vector<PointResult> best;
     for (const std::string &channel : table.grid.channels) {
         const PointResult *chosen = nullptr;
@@ -334,7 +342,7 @@ std::vector<PointResult> best_per_channel(const SweepTable &table, const std::st
             if (point.channel != channel)
                 continue;
             for (const auto &[name, value] : point.metrics)
-                if (name == metric && std::isfinite(value) && (chosen == nullptr || value > chosen_value)) {
+                if (name == metric && std::isfinite(value) && (chosen == nullptr || sign * value > sign * chosen_value)) {
                     chosen = &point;
                     chosen_value = value;
                 }

@@ -60,7 +60,8 @@ SweepTable parse_results(const std::string &text, const std::string &origin);
 // their shards).
 SweepTable merge_results(const std::vector<SweepTable> &parts);
 
-// Per channel, the point with the largest `metric` (the first of equals);
+// Per channel, the point with the best `metric` (the largest, or the fewest
+// bit errors; the first of equals);
 // channels without a value of it are left out. Throws Error for an unknown metric.
 std::vector<PointResult> best_per_channel(const SweepTable &table, const std::string &metric);
 

@@ -170,6 +170,19 @@ TEST(Sweep, MergedShardsEqualOneRunByteForByte)
 
 // A point that crashes or hangs its worker fails with the cause; a new
 // worker takes over the rest of that worker's points.
+// Eyes are best at their largest, bit errors at their fewest.
+TEST(Sweep, BestPointPerMetricDirection)
+{
+    ami_host::SweepTable table;
+    table.grid.channels = {"c"};
+    table.metrics = {"td_eye_height", "td_bit_errors"};
+    for (long i = 0; i < 3; ++i)
+        table.points.push_back({i, "c", {}, {{"td_eye_height", 0.1 * (i + 1)}, {"td_bit_errors", 5.0 - i}}, ""});
+    EXPECT_EQ(ami_host::best_per_channel(table, "td_eye_height").at(0).index, 2);
+    table.points[2].metrics[1].second = 9.0;
+    EXPECT_EQ(ami_host::best_per_channel(table, "td_bit_errors").at(0).index, 1);
+}
+
 TEST(Sweep, CrashingOrHangingPointCostsOnlyItself)
 {
     ami_host::SweepGrid grid = ami_host::make_sweep_grid({"EQ_Config=0..4"}, {"c"}, &tx_ami(), &rx_ami());
