@@ -81,6 +81,9 @@ TEST(Touchstone, ReadsEveryLayoutAndFormat)
         {"a.S1P", "# khz S MA R 75\n+2 0.5 90 ! comment\n", 2e3, 1, 1, {0.0, 0.5}},
         {"a.s1p", "# GHz S DB\n3 -6.0205999132796239 180\n", 3e9, 1, 1, {-0.5, 0.0}},
         {"a.s1p", "1 1 45\n", 1e9, 1, 1, {root_half, root_half}}, // no option line: GHz, MA
+        // A byte-order mark, and lines ending in CR alone or CR LF.
+        {"a.s2p", "\xEF\xBB\xBF# Hz S RI\r1e9 0 0 0.5 -0.5 0.1 0 0 0\r", 1e9, 2, 1, {0.5, -0.5}},
+        {"a.s2p", "# Hz S RI\r\n1e9 0 0 0.5 -0.5 0.1 0 0 0\r\n", 1e9, 2, 1, {0.5, -0.5}},
         // Larger networks go row by row, at most four values a line.
         {"a.s5p", "# Hz S RI\n7 11 0 12 0 13 0 14 0\n15 0\n21 0 22 0 23 0 24 0\n25 0\n31 0 32 0 33 0 34 0\n35 0\n"
                   "41 0 42 0 43 0 44 0\n45 0\n51 0 52 0 53 0 54 0\n55 0\n",
@@ -117,6 +120,7 @@ TEST(Touchstone, RefusesBadFilesNamingTheLine)
         {"z.s2p", "# GHz Z RI R 50\n", "z.s2p:1: Z-parameters"},
         {"r.s2p", "# GHz S RI R (50+50j)\n", "r.s2p:1: reference impedance '(50+50j)' is not a real number"},
         {"t.s2p", "# Hz S RI\n" + two_port_line + "2 0 0 1 0\n", "t.s2p:3: the record at line 3 is incomplete"},
+        {"t.s2p", "# Hz S RI\r1 0 0 1 0 1 0 0 0\r2 0 0 1 0\r", "t.s2p:3: the record at line 3 is incomplete"},
         {"p.s2p", "# Hz S RI\n1 0 0 1 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n",
          "p.s2p:2: more numbers on the line than a record of 2 ports holds"},
         {"m.s2p", "# Hz S RI\n" + two_port_line + "\n" + two_port_line, "m.s2p:4: frequencies must increase"},
