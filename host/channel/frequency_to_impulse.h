@@ -21,12 +21,15 @@ enum class DcMethod {
 
 struct ImpulseOptions {
     double sample_interval = 0.0; // seconds
-    size_t length = 0;            // samples of the response to keep
+    size_t length = 0;            // samples of the response to compute (and keep, unless trim_tail)
     DcMethod dc_method = DcMethod::Extrapolate;
     double dc_value = 0.0;        // the transfer at 0 Hz, a real number, for DcMethod::Given
     // Whether the path should show one main delay ahead of which nothing
     // arrives (a through channel or far-end crosstalk, not near-end).
     bool check_precursor = true;
+    // Whether to keep only as much of the `length` samples as the response
+    // needs (until its energy and its step have settled).
+    bool trim_tail = false;
 };
 
 struct ImpulseResponse {
@@ -41,9 +44,10 @@ struct ImpulseResponse {
 // The response is built on a uniform frequency grid from 0 Hz to the
 // Nyquist frequency of the sample interval: the data interpolated linearly
 // in magnitude and unwrapped phase; below the lowest point, towards the
-// transfer at 0 Hz (see DcMethod); above the highest point, the magnitude
-// rolled off to zero at Nyquist with a raised cosine while the phase keeps
-// its slope. The inverse FFT covers at least twice `length`; what falls
+// transfer at 0 Hz (see DcMethod); above the highest point f, the magnitude
+// rolled off to zero at 1.5 f with a raised cosine while the phase keeps
+// its slope, so that the response does not depend on the sample rate once
+// its Nyquist frequency is above 1.5 f. The inverse FFT covers at least twice `length`; what falls
 // before time 0 or after `length` is dropped (the causality enforcement)
 // and the area restored to the transfer at 0 Hz. Throws Error for fewer
 // than two frequencies or options out of range.

@@ -275,6 +275,12 @@ std::string format(const char *pattern, double value)
 
 std::string volts(double v) { return std::isfinite(v) ? format("%.4g V", v) : "n/a"; }
 
+// Whether the loss at half the bit rate lies above the channel's data.
+bool loss_extrapolated(const RunRecord &run)
+{
+    return run.channel_data_top > 0.0 && run.channel_data_top < 0.5 / run.bit_time;
+}
+
 // Characters the summary shows of a parameter string or a model's message;
 // report.json keeps them whole.
 constexpr size_t kSummaryCharacters = 200;
@@ -435,6 +441,7 @@ void write_report(const RunRecord &run, const std::string &dir)
                   {"samples", run.channel_samples},
                   {"delay_removed", run.channel_delay_removed},
                   {"insertion_loss_at_nyquist_db", number(run.channel_loss_nyquist_db)},
+                  {"insertion_loss_at_nyquist_extrapolated", loss_extrapolated(run)},
                   {"notes", run.channel_notes}}},
                 {"crosstalk", crosstalk_json(run)},
                 {"models", {{"tx", model_json(run.tx)}, {"rx", model_json(run.rx)}}},
@@ -461,7 +468,9 @@ void print_summary(const RunRecord &run, std::ostream &out)
         << format("%g Gb/s", 1e-9 / run.bit_time) << ", " << run.samples_per_bit << " samples per bit\n";
     out << "  channel: " << run.channel_description << '\n';
     out << "  channel loss at " << format("%g GHz", 0.5e-9 / run.bit_time) << " (half the bit rate): "
-        << format("%.1f dB", std::fabs(run.channel_loss_nyquist_db) < 0.05 ? 0.0 : run.channel_loss_nyquist_db) << '\n';
+        << format("%.1f dB", std::fabs(run.channel_loss_nyquist_db) < 0.05 ? 0.0 : run.channel_loss_nyquist_db)
+        << (loss_extrapolated(run) ? format(" (extrapolated: the data end at %g GHz)", run.channel_data_top / 1e9) : "")
+        << '\n';
     for (const std::string &note : run.channel_notes)
         out << "  channel: " << note << '\n';
     for (const ModelRecord *m : {&run.tx, &run.rx}) {

@@ -50,6 +50,7 @@ struct RunRecord {
     size_t channel_samples = 0;
     double channel_delay_removed = 0.0;
     double channel_loss_nyquist_db = 0.0; // insertion loss at half the bit rate, dB (positive for a loss)
+    double channel_data_top = 0.0;        // Hz: the highest frequency the channel's data give (0: not frequency data)
     std::vector<std::string> channel_notes; // assumptions and warnings of a Touchstone channel
     std::optional<CrosstalkRecord> crosstalk;
 
