@@ -25,7 +25,8 @@ struct ImpulseOptions {
     DcMethod dc_method = DcMethod::Extrapolate;
     double dc_value = 0.0;        // the transfer at 0 Hz, a real number, for DcMethod::Given
     // Whether the path should show one main delay ahead of which nothing
-    // arrives (a through channel or far-end crosstalk, not near-end).
+    // arrives (a through channel; not crosstalk, whose phase says little of
+    // when it arrives, so that it is judged against time 0 alone).
     bool check_precursor = true;
     // Whether to keep only as much of the `length` samples as the response
     // needs (until its energy and its step have settled).
@@ -35,7 +36,7 @@ struct ImpulseOptions {
 struct ImpulseResponse {
     std::vector<double> impulse;           // V/s, sample n at time n x sample_interval
     double dc_gain = 0.0;                  // the transfer at 0 Hz; the impulse's area
-    double main_delay = 0.0;               // seconds, from the phase's mean slope
+    double main_delay = 0.0;               // seconds: the phase's mean slope, or the peak's time if well before it
     double noncausal_fraction = 0.0;       // energy before the main delay (or time 0), over the total
     std::vector<std::string> assumptions;  // how the data were completed
     std::vector<std::string> warnings;     // what looks wrong with the data
@@ -47,10 +48,11 @@ struct ImpulseResponse {
 // transfer at 0 Hz (see DcMethod); above the highest point f, the magnitude
 // rolled off to zero at 1.5 f with a raised cosine while the phase keeps
 // its slope, so that the response does not depend on the sample rate once
-// its Nyquist frequency is above 1.5 f. The inverse FFT covers at least twice `length`; what falls
-// before time 0 or after `length` is dropped (the causality enforcement)
-// and the area restored to the transfer at 0 Hz. Throws Error for fewer
-// than two frequencies or options out of range.
+// its Nyquist frequency is above 1.5 f. The inverse FFT covers at least
+// twice `length`; what falls before time 0 or after `length` is dropped
+// (the causality enforcement), the tail trimmed if asked, and the area
+// restored to the transfer at 0 Hz. Throws Error for fewer than two
+// frequencies or options out of range.
 ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOptions &options);
 
 // The other way: the transfer function of a sampled impulse response (V/s,

@@ -87,7 +87,7 @@ void check_band(const FrequencyResponse &path, const std::string &file, double b
         warnings.push_back(span + "below " + link + ": the response above " + gigahertz(top) + " is extrapolated");
 }
 
-// `numbering_hint` is check_numbering's word, if any: the likely cause.
+// `numbering_hint` is numbering_check's word, if any: the likely cause.
 void refuse_zero_path(const FrequencyResponse &path, const std::string &numbering_hint)
 {
     if (std::all_of(path.transfer.begin(), path.transfer.end(), [](auto value) { return value == 0.0; }))

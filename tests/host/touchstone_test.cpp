@@ -372,11 +372,6 @@ Complex early_and_late(double f)
     return rc_low_pass(f, 1.0 / (2.0 * pi * 0.2e9)) + 0.02 * std::polar(1.0, -2.0 * pi * f * 20e-9);
 }
 
-std::string notes_text(const std::vector<std::string> &notes)
-{
-    return joined(notes);
-}
-
 } // namespace
 
 TEST(TouchstoneChannel, MeasuredDataGetTheirResponseOrAClearWord)
@@ -403,7 +398,7 @@ TEST(TouchstoneChannel, MeasuredDataGetTheirResponseOrAClearWord)
     for (const Case &c : cases) {
         std::string text;
         try {
-            text = notes_text(channel_of(c.network).notes);
+            text = joined(channel_of(c.network).notes);
         } catch (const Error &error) {
             text = error.what();
         }
@@ -427,7 +422,7 @@ TEST(TouchstoneChannel, FineFrequencyStepGivesAShortChannelQuickly)
     const auto line = [](double f) { return rc_low_pass(f, 30e-12) * std::polar(1.0, -2.0 * pi * f * 1e-9); };
     const TouchstoneChannel fine = channel_of(two_port(linear_frequencies(10e6, 20e9, 200000), line));
     EXPECT_LT(static_cast<double>(fine.channel.impulse.size()) * kBitTime / 32, 10e-9);
-    EXPECT_EQ(notes_text(fine.notes).find("warning"), std::string::npos) << notes_text(fine.notes);
+    EXPECT_EQ(joined(fine.notes).find("warning"), std::string::npos) << joined(fine.notes);
 }
 
 TEST(TouchstoneChannel, TheSameChannelAtAnySampleRate)
@@ -468,5 +463,5 @@ TEST(TouchstoneChannel, CrosstalkIsJudgedByItsOwnResponse)
                                                 kBitTime / 32, kBitTime, 100);
     std::remove(path.c_str());
     ASSERT_EQ(aggressors.size(), 1u);
-    EXPECT_EQ(notes_text(aggressors[0].notes).find("non-causal"), std::string::npos) << notes_text(aggressors[0].notes);
+    EXPECT_EQ(joined(aggressors[0].notes).find("non-causal"), std::string::npos) << joined(aggressors[0].notes);
 }
