@@ -10,6 +10,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace ami_host {
 
@@ -29,9 +30,13 @@ std::string number(double value)
     return std::string(text, result.ptr);
 }
 
-std::string gigahertz(double frequency)
+// In the unit that suits it: data may end at 20 Hz or at 50 GHz.
+std::string frequency_text(double frequency)
 {
-    return number(frequency / 1e9) + " GHz";
+    for (const auto &[scale, unit] : {std::pair{1e9, " GHz"}, std::pair{1e6, " MHz"}, std::pair{1e3, " kHz"}})
+        if (frequency >= scale)
+            return number(frequency / scale) + unit;
+    return number(frequency) + " Hz";
 }
 
 std::string lower_extension(const std::string &path)
@@ -78,13 +83,13 @@ void check_band(const FrequencyResponse &path, const std::string &file, double b
                 std::vector<std::string> &warnings)
 {
     const double nyquist = 0.5 / bit_time, top = path.frequencies.back();
-    const std::string span = file + ": the data span " + gigahertz(path.frequencies.front()) + " to " +
-                             gigahertz(top) + ", ";
-    const std::string link = "the link's Nyquist frequency " + gigahertz(nyquist) + " (half the bit rate)";
+    const std::string span = file + ": the data span " + frequency_text(path.frequencies.front()) + " to " +
+                             frequency_text(top) + ", ";
+    const std::string link = "the link's Nyquist frequency " + frequency_text(nyquist) + " (half the bit rate)";
     if (top < 0.5 * nyquist)
         throw Error(span + "far below " + link + ": they cannot describe the link");
     if (top < nyquist)
-        warnings.push_back(span + "below " + link + ": the response above " + gigahertz(top) + " is extrapolated");
+        warnings.push_back(span + "below " + link + ": the response above " + frequency_text(top) + " is extrapolated");
 }
 
 // `numbering_hint` is numbering_check's word, if any: the likely cause.

@@ -384,9 +384,9 @@ TEST(TouchstoneChannel, MeasuredDataGetTheirResponseOrAClearWord)
     };
     const Case cases[] = {
         {"data far below Nyquist", two_port(linear_frequencies(1e6, 40e6, 40), line),
-         "the data span 0.001 GHz to 0.04 GHz, far below the link's Nyquist frequency 5 GHz"},
+         "the data span 1 MHz to 40 MHz, far below the link's Nyquist frequency 5 GHz"},
         {"data ending below Nyquist", two_port(linear_frequencies(10e6, 4e9, 400), line),
-         "the data span 0.01 GHz to 4 GHz, below the link's Nyquist frequency 5 GHz"},
+         "the data span 10 MHz to 4 GHz, below the link's Nyquist frequency 5 GHz"},
         {"zero path", two_port(linear_frequencies(10e6, 20e9, 100), [](double) { return 0.0; }),
          "zero at every frequency"},
         {"energy ahead of the delay estimate", two_port(linear_frequencies(10e6, 20e9, 2000), early_and_late),
