@@ -366,7 +366,7 @@ ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOpt
     // The mean slope of the measured phase, the DC point left out: its phase
     // is a choice between multiples of pi.
     const size_t first = data.frequencies.size() - path.frequencies.size();
-    result.main_delay = -(data.phases.back() - data.phases[first]) /
+    result.main_delay = (data.phases[first] - data.phases.back()) /
                         (2.0 * pi * (data.frequencies.back() - data.frequencies[first]));
 
     result.assumptions.push_back("main delay " + number(result.main_delay * 1e9) + " ns (the phase's mean slope)");
