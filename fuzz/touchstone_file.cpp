@@ -1,5 +1,6 @@
 // Fuzz target: a Touchstone file read as the host reads a channel and, when
-// it reads, the impulse response of the path the host would take from it.
+// it reads, the impulse response of the path the host would take from it,
+// and the channel the host makes of it.
 // The input's first line is the file's name (a version 1 file's port count
 // is in its extension), the rest is the file's text. Error is how the host
 // refuses a file; any other exception escaping is a finding.
@@ -7,6 +8,7 @@
 #include "channel/frequency_to_impulse.h"
 #include "channel/network_paths.h"
 #include "channel/touchstone.h"
+#include "channel/touchstone_channel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,11 +21,12 @@ namespace {
 using namespace ami_host;
 
 // The host's default sampling: 10 Gb/s, 32 samples a bit.
-constexpr double sample_interval = 1.0 / (10e9 * 32);
+constexpr double bit_time = 1.0 / 10e9;
+constexpr double sample_interval = bit_time / 32;
 
-// The host keeps as many samples as the data's coarsest frequency step
-// resolves, millions for a fine step by design; capping the length keeps
-// every input quick while running the same code.
+// The host computes as many samples as the data's coarsest frequency step
+// resolves, up to 1 us (320,000 here); capping the length keeps every
+// input quick while running the same code.
 constexpr double longest_response = 4096;
 
 size_t response_length(const FrequencyResponse &path)
@@ -50,6 +53,7 @@ void build_impulses(const FrequencyResponse &path)
     options.sample_interval = sample_interval;
     options.length = response_length(path);
     options.dc_value = -0.5; // negative, so that the phase at 0 Hz must change parity
+    options.trim_tail = true;
     for (DcMethod method : {DcMethod::Extrapolate, DcMethod::HoldLowest, DcMethod::Given}) {
         options.dc_method = method;
         impulse_response(path, options);
@@ -65,7 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string name = input.substr(0, newline);
     const std::string text = newline == std::string::npos ? "" : input.substr(newline + 1);
     try {
-        build_impulses(channel_path(parse_touchstone(text, name)));
+        const SParameters network = parse_touchstone(text, name);
+        build_impulses(channel_path(network));
+        touchstone_channel(network, TouchstoneChoice{}, sample_interval, bit_time);
     } catch (const Error &) {
     }
     return 0;

@@ -26,6 +26,7 @@ struct Channel {
     std::string source;           // "embedded" or the file's path
     std::string description;      // one line for the summary
     double delay_removed = 0.0;   // seconds of pure delay left out ahead of sample 0 (embedded line)
+    double highest_frequency = 0.0; // Hz: the highest the channel's data describe (0: not from frequency data)
 };
 
 // The embedded default channel: the line above, its transfer function

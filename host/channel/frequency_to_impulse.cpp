@@ -18,6 +18,13 @@ namespace ami_host {
 namespace {
 
 constexpr double pi = std::numbers::pi;
+// Above the data's highest frequency the magnitude falls to zero over this
+// fraction of it: a roll-off of the data's band, whatever the sample rate.
+constexpr double roll_off_width = 0.5;
+// What the tail dropped from a trimmed response may hold: of its energy, and
+// of its largest step (the area it still gathers).
+constexpr double tail_energy = 1e-6;
+constexpr double tail_area = 1e-3;
 
 std::string number(double value)
 {
@@ -116,9 +123,13 @@ std::vector<std::complex<double>> uniform_spectrum(const PolarData &data, size_t
     // The phase's slope over the upper half of the band carries on above it.
     const size_t middle = last / 2;
     const double slope = (data.phases[last] - data.phases[middle]) / (top - data.frequencies[middle]);
+    const double roll_off_end = top * (1.0 + roll_off_width);
     if (top < nyquist)
-        result.assumptions.push_back("from " + hertz(top) + " to the Nyquist frequency " + hertz(nyquist) +
-                                     ", the magnitude rolled off to zero with a raised cosine");
+        result.assumptions.push_back("above the data's highest frequency " + hertz(top) +
+                                     ", the magnitude rolled off to zero at " + hertz(roll_off_end) +
+                                     " with a raised cosine" +
+                                     (roll_off_end > nyquist ? ", cut at the Nyquist frequency " + hertz(nyquist)
+                                                             : std::string()));
     else
         result.assumptions.push_back("data above the Nyquist frequency " + hertz(nyquist) + " not used");
 
@@ -128,7 +139,7 @@ std::vector<std::complex<double>> uniform_spectrum(const PolarData &data, size_t
         const double f = static_cast<double>(bin) * step;
         double magnitude = 0.0, phase = 0.0;
         if (f >= top) {
-            const double fraction = top < nyquist ? (f - top) / (nyquist - top) : 0.0;
+            const double fraction = (f - top) / (roll_off_end - top);
             magnitude = data.magnitudes[last] * 0.5 * (1.0 + std::cos(pi * std::min(fraction, 1.0)));
             phase = data.phases[last] + slope * (f - top);
         } else {
@@ -175,7 +186,7 @@ void check_passivity(const FrequencyResponse &path, ImpulseResponse &result)
 void check_frequency_coverage(const FrequencyResponse &path, const ImpulseOptions &options,
                               ImpulseResponse &result)
 {
-    const double window = static_cast<double>(options.length) * options.sample_interval;
+    const double window = static_cast<double>(result.impulse.size()) * options.sample_interval;
     // A sweep that starts one step above 0 Hz leaves no wider gap there than
     // between its points; one that starts well above that misses the range
     // that the response's slow settling over the kept window depends on.
@@ -209,6 +220,26 @@ void check_frequency_coverage(const FrequencyResponse &path, const ImpulseOption
                                   number(duration * 1e9) + " ns");
 }
 
+// The phase's mean slope misleads when the phase turns fast where the
+// magnitude is small (a resonance or a weak late path near the top of the
+// band): the response then peaks well ahead of that delay. The peak, being
+// the response itself, is taken instead.
+void check_delay_against_peak(const std::vector<double> &samples, double sample_interval, double margin,
+                              ImpulseResponse &result)
+{
+    size_t peak = 0;
+    for (size_t n = 1; n < samples.size() / 2; ++n)
+        if (std::abs(samples[n]) > std::abs(samples[peak]))
+            peak = n;
+    const double peak_time = static_cast<double>(peak) * sample_interval;
+    if (peak_time >= result.main_delay - margin)
+        return;
+    result.warnings.push_back("the phase's mean slope gives a delay of " + number(result.main_delay * 1e9) +
+                              " ns, but the response peaks at " + number(peak_time * 1e9) +
+                              " ns: the peak's time is taken as the main delay");
+    result.main_delay = peak_time;
+}
+
 // Drops what came before time 0 and after the kept length, measuring the
 // energy that arrived too early. A response that starts at once (no delay,
 // or near-end crosstalk) has the band limit's smoothing of its first edge
@@ -222,6 +253,8 @@ void keep_causal_part(const std::vector<double> &samples, const FrequencyRespons
     const size_t size = samples.size();
     const double dt = options.sample_interval;
     const double margin = 5.0 / top;
+    if (options.check_precursor)
+        check_delay_against_peak(samples, dt, margin, result);
     const bool starts_at_once = !options.check_precursor || result.main_delay < margin;
     const double early_limit = starts_at_once ? -margin : result.main_delay - margin;
     double total = 0.0, early = 0.0;
@@ -250,6 +283,41 @@ void keep_causal_part(const std::vector<double> &samples, const FrequencyRespons
         for (size_t n = size - edge; n < size; ++n)
             result.impulse[0] += samples[n];
     }
+}
+
+// Shortens the response to what it needs: up to where all but `tail_energy`
+// of its energy has arrived and its step response stays within `tail_area`
+// of its final value, so that a fine frequency step, which allows a long
+// window, does not make a long channel of a short response.
+void trim_decayed_tail(ImpulseResponse &result, double sample_interval)
+{
+    const std::vector<double> &h = result.impulse;
+    double total = 0.0, area = 0.0, largest_step = 0.0;
+    for (double value : h) {
+        total += value * value;
+        area += value;
+        largest_step = std::max(largest_step, std::abs(area));
+    }
+    // Walking back from the end: the tail's energy and area beyond sample n.
+    size_t keep = h.size();
+    double tail = 0.0, tail_sum = 0.0;
+    while (keep > 2) {
+        tail += h[keep - 1] * h[keep - 1];
+        tail_sum += h[keep - 1];
+        if (tail > tail_energy * total || std::abs(tail_sum) > tail_area * largest_step)
+            break;
+        --keep;
+    }
+    const size_t computed = h.size();
+    const double window = static_cast<double>(computed) * sample_interval;
+    result.impulse.resize(keep);
+    result.assumptions.push_back("response kept for " + number(static_cast<double>(keep) * sample_interval * 1e9) +
+                                 " ns of the " + number(window * 1e9) + " ns computed: until all but " +
+                                 number(tail_energy) + " of its energy has arrived and its step stays within " +
+                                 number(100.0 * tail_area) + " % of its final value");
+    if (keep == computed)
+        result.warnings.push_back("the response has not died away within the " + number(window * 1e9) +
+                                  " ns computed: it is cut there");
 }
 
 // Restores the area to the gain at 0 Hz. What is still missing is the
@@ -298,7 +366,7 @@ ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOpt
     // The mean slope of the measured phase, the DC point left out: its phase
     // is a choice between multiples of pi.
     const size_t first = data.frequencies.size() - path.frequencies.size();
-    result.main_delay = -(data.phases.back() - data.phases[first]) /
+    result.main_delay = (data.phases[first] - data.phases.back()) /
                         (2.0 * pi * (data.frequencies.back() - data.frequencies[first]));
 
     result.assumptions.push_back("main delay " + number(result.main_delay * 1e9) + " ns (the phase's mean slope)");
@@ -308,6 +376,8 @@ ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOpt
     const auto spectrum = uniform_spectrum(data, size, options.sample_interval, result);
     const auto samples = inverse_fft(spectrum, size);
     keep_causal_part(samples, path, options, top, result);
+    if (options.trim_tail)
+        trim_decayed_tail(result, options.sample_interval);
     keep_dc_gain(result);
     for (double &value : result.impulse)
         value /= options.sample_interval; // from weights per sample to V/s

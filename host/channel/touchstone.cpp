@@ -15,6 +15,7 @@
 #include <numbers>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 namespace ami_host {
 namespace {
@@ -65,6 +66,22 @@ int ports_from_extension(const std::string &name)
     return error == std::errc() && stop == digits.data() + digits.size() && ports > 0 ? ports : 0;
 }
 
+constexpr std::string_view utf8_byte_order_mark = "\xEF\xBB\xBF";
+
+// Lines may end in LF, CR LF or a lone CR (old Mac editors); each becomes one
+// LF, so that a file of CR endings still has its lines and line numbers.
+std::string with_newline_endings(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] == '\n'))
+            continue;
+        out += text[i] == '\r' ? '\n' : text[i];
+    }
+    return out;
+}
+
 // Enough for any real network while keeping a record's size far from overflow.
 constexpr int most_ports = 1000;
 
@@ -72,9 +89,11 @@ class Parser {
 public:
     explicit Parser(const std::string &name) : name_(name) { network_.source = name; }
 
-    SParameters parse(const std::string &text)
+    SParameters parse(std::string_view text)
     {
-        std::istringstream in(text);
+        if (text.starts_with(utf8_byte_order_mark))
+            text.remove_prefix(utf8_byte_order_mark.size());
+        std::istringstream in(with_newline_endings(text));
         for (std::string line; !finished_ && std::getline(in, line);) {
             ++line_number_;
             take_line(line);

@@ -8,13 +8,36 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace ami_host {
 
 namespace {
 
 constexpr size_t kLongestResponse = size_t{1} << 22;
+// The longest window computed, whatever the frequency step allows: far
+// longer than any board's response, short enough to compute in a moment.
+constexpr double kLongestWindow = 1e-6; // seconds
+// What the lead-in cut may drop of the response's energy.
+constexpr double kLeadInEnergy = 1e-5;
+
+std::string number(double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4);
+    return std::string(text, result.ptr);
+}
+
+// In the unit that suits it: data may end at 20 Hz or at 50 GHz.
+std::string frequency_text(double frequency)
+{
+    for (const auto &[scale, unit] : {std::pair{1e9, " GHz"}, std::pair{1e6, " MHz"}, std::pair{1e3, " kHz"}})
+        if (frequency >= scale)
+            return number(frequency / scale) + unit;
+    return number(frequency) + " Hz";
+}
 
 std::string lower_extension(const std::string &path)
 {
@@ -28,15 +51,17 @@ std::string lower_extension(const std::string &path)
     return extension;
 }
 
-// Samples the data's coarsest frequency step resolves: its time window 1/step.
-size_t resolvable_length(const FrequencyResponse &path, double sample_interval)
+// The samples of the window computed: what the data's coarsest frequency
+// step resolves (1/step), at most kLongestWindow; the response is then
+// trimmed to what it needs.
+size_t window_length(const FrequencyResponse &path, double sample_interval)
 {
     double widest = 0.0;
     for (size_t k = 1; k < path.frequencies.size(); ++k)
         widest = std::max(widest, path.frequencies[k] - path.frequencies[k - 1]);
     if (!(widest > 0.0))
         throw Error(path.description + ": at least two frequencies are needed");
-    const double samples = std::floor(1.0 / (widest * sample_interval));
+    const double samples = std::floor(std::min(1.0 / widest, kLongestWindow) / sample_interval);
     return static_cast<size_t>(std::clamp(samples, 2.0, static_cast<double>(kLongestResponse)));
 }
 
@@ -44,16 +69,61 @@ ImpulseOptions impulse_options(const FrequencyResponse &path, const TouchstoneCh
 {
     ImpulseOptions options;
     options.sample_interval = sample_interval;
-    options.length = resolvable_length(path, sample_interval);
+    options.length = window_length(path, sample_interval);
     options.dc_method = choice.dc_method;
     options.dc_value = choice.dc_value;
+    options.trim_tail = true;
     return options;
 }
 
-// The samples ahead of the response's main delay less one bit of lead-in.
-long lead_in(const ImpulseResponse &response, double sample_interval, double bit_time)
+// Data that end below the link's Nyquist frequency leave the loss that
+// matters most to the extrapolation above them; far below it they cannot
+// describe the link at all, and a channel made of them would mislead.
+void check_band(const FrequencyResponse &path, const std::string &file, double bit_time,
+                std::vector<std::string> &warnings)
 {
-    return static_cast<long>(std::max(0.0, std::floor((response.main_delay - bit_time) / sample_interval)));
+    const double nyquist = 0.5 / bit_time, top = path.frequencies.back();
+    const std::string span = file + ": the data span " + frequency_text(path.frequencies.front()) + " to " +
+                             frequency_text(top) + ", ";
+    const std::string link = "the link's Nyquist frequency " + frequency_text(nyquist) + " (half the bit rate)";
+    if (top < 0.5 * nyquist)
+        throw Error(span + "far below " + link + ": they cannot describe the link");
+    if (top < nyquist)
+        warnings.push_back(span + "below " + link + ": the response above " + frequency_text(top) + " is extrapolated");
+}
+
+// `numbering_hint` is numbering_check's word, if any: the likely cause.
+void refuse_zero_path(const FrequencyResponse &path, const std::string &numbering_hint)
+{
+    if (std::all_of(path.transfer.begin(), path.transfer.end(), [](auto value) { return value == 0.0; }))
+        throw Error(path.description + " is zero at every frequency: nothing would reach the receiver" +
+                    (numbering_hint.empty() ? "" : "; " + numbering_hint));
+}
+
+// The samples ahead of the response's main delay less one bit of lead-in,
+// fewer if those would hold more than kLeadInEnergy of the response's energy.
+long lead_in(const ImpulseResponse &response, double sample_interval, double bit_time,
+             std::vector<std::string> &notes)
+{
+    const std::vector<double> &h = response.impulse;
+    const double from_delay = std::max(0.0, std::floor((response.main_delay - bit_time) / sample_interval));
+    const size_t wanted = static_cast<size_t>(std::min(from_delay, static_cast<double>(h.size() - 1)));
+    double total = 0.0;
+    for (double value : h)
+        total += value * value;
+    double early = 0.0;
+    size_t drop = 0;
+    while (drop < wanted && early + h[drop] * h[drop] <= kLeadInEnergy * total) {
+        early += h[drop] * h[drop];
+        ++drop;
+    }
+    if (drop < wanted)
+        notes.push_back("lead-in cut at " + number(static_cast<double>(drop) * sample_interval * 1e9) +
+                        " ns instead of the main delay less one bit (" +
+                        number(static_cast<double>(wanted) * sample_interval * 1e9) +
+                        " ns), which would drop more than " + number(100.0 * kLeadInEnergy) +
+                        " % of the response's energy");
+    return static_cast<long>(drop);
 }
 
 // Drops `count` leading samples, or puts -count zeros ahead when negative.
@@ -67,27 +137,66 @@ std::vector<double> shifted(const std::vector<double> &impulse, long count)
     return out;
 }
 
-std::vector<std::string> notes_of(const SParameters &network, const ImpulseResponse &response)
+// The file's notes, the assumptions, then the warnings (`warnings` found
+// here first) marked as such.
+std::vector<std::string> notes_of(const SParameters &network, const ImpulseResponse &response,
+                                  const std::vector<std::string> &assumptions,
+                                  const std::vector<std::string> &warnings)
 {
     std::vector<std::string> notes = network.notes;
     notes.insert(notes.end(), response.assumptions.begin(), response.assumptions.end());
-    for (const std::string &w : response.warnings)
-        notes.push_back("warning: " + w);
+    notes.insert(notes.end(), assumptions.begin(), assumptions.end());
+    for (const auto *list : {&warnings, &response.warnings})
+        for (const std::string &w : *list)
+            notes.push_back("warning: " + w);
     return notes;
 }
 
+double mean_power(const FrequencyResponse &path)
+{
+    double sum = 0.0;
+    for (const auto &value : path.transfer)
+        sum += std::norm(value);
+    return sum / static_cast<double>(path.transfer.size());
+}
+
+// Lines numbered the other way make the chosen through path a crosstalk
+// path: far weaker than the through path of the other numbering. Returns
+// the warning, or nothing.
+std::string numbering_check(const SParameters &network, const TouchstoneChoice &choice,
+                            const FrequencyResponse &through)
+{
+    if (network.ports < 4 || choice.single_from > 0)
+        return "";
+    const bool adjacent = choice.numbering == PortNumbering::Adjacent;
+    const FrequencyResponse other = through_path(network, adjacent ? PortNumbering::Halves : PortNumbering::Adjacent);
+    const double ours = mean_power(through), theirs = mean_power(other);
+    if (!(theirs > 2.0 * ours))
+        return "";
+    return through.description + " carries " +
+           (ours > 0.0 ? number(10.0 * std::log10(theirs / ours)) + " dB" : std::string("infinitely")) +
+           " less power than " + other.description + ": the data suggest " +
+           (adjacent ? "halves numbering (1->3, 2->4: --port-numbering halves)"
+                     : "adjacent numbering (1->2, 3->4: --port-numbering adjacent)");
+}
+
 // A crosstalk path's impulse response, shifted to keep its phase within the
-// bit against the victim's (whole bits of an independent pattern do not matter).
+// bit against the victim's (whole bits of an independent pattern do not
+// matter). Its phase's slope says little of when a coupling arrives, so its
+// causality is judged against time 0 only.
 Aggressor aggressor_from_path(const SParameters &network, const FrequencyResponse &path, CrosstalkEnd end,
                               const TouchstoneChoice &choice, double sample_interval, double bit_time,
                               size_t victim_dropped)
 {
+    std::vector<std::string> assumptions, warnings;
+    check_band(path, network.source, bit_time, warnings);
     ImpulseOptions options = impulse_options(path, choice, sample_interval);
-    options.check_precursor = end == CrosstalkEnd::Far;
+    options.check_precursor = false;
     const ImpulseResponse response = impulse_response(path, options);
     const long bit = std::lround(bit_time / sample_interval);
     const long victim = static_cast<long>(victim_dropped);
-    const long most = std::min(victim, end == CrosstalkEnd::Far ? lead_in(response, sample_interval, bit_time) : 0L);
+    const long own = end == CrosstalkEnd::Far ? lead_in(response, sample_interval, bit_time, assumptions) : 0L;
+    const long most = std::min(victim, own);
     const long phase = victim % bit;
     const long drop = most - (((most - phase) % bit) + bit) % bit;
     Aggressor a;
@@ -95,7 +204,7 @@ Aggressor aggressor_from_path(const SParameters &network, const FrequencyRespons
     a.channel.sample_interval = sample_interval;
     a.channel.source = network.source;
     a.channel.description = path.description + (end == CrosstalkEnd::Far ? ", far end" : ", near end");
-    a.notes = notes_of(network, response);
+    a.notes = notes_of(network, response, assumptions, warnings);
     return a;
 }
 
@@ -129,18 +238,25 @@ TouchstoneChannel touchstone_channel(const SParameters &network, const Touchston
     const bool single = choice.single_from > 0 && choice.single_to > 0;
     const FrequencyResponse through = single ? single_ended_path(network, choice.single_from, choice.single_to)
                                              : through_path(network, choice.numbering);
+    const std::string numbering = numbering_check(network, choice, through);
+    refuse_zero_path(through, numbering);
+    std::vector<std::string> assumptions, warnings;
+    check_band(through, network.source, bit_time, warnings);
+    if (!numbering.empty())
+        warnings.push_back(numbering);
     const ImpulseResponse response = impulse_response(through, impulse_options(through, choice, sample_interval));
     TouchstoneChannel result;
-    const long drop = lead_in(response, sample_interval, bit_time);
+    const long drop = lead_in(response, sample_interval, bit_time, assumptions);
     result.lead_in_dropped = static_cast<size_t>(drop);
     Channel &c = result.channel;
     c.impulse = shifted(response.impulse, drop);
     c.sample_interval = sample_interval;
     c.source = network.source;
     c.delay_removed = static_cast<double>(drop) * sample_interval;
+    c.highest_frequency = through.frequencies.back();
     c.description = through.description + " (" + std::to_string(network.frequencies.size()) + " frequencies, " +
                     "DC " + dc_text(choice) + ")";
-    result.notes = notes_of(network, response);
+    result.notes = notes_of(network, response, assumptions, warnings);
     return result;
 }
 

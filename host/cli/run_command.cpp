@@ -69,6 +69,21 @@ void write_results(const RunCommand &c, const PageScripts &scripts, const RunRec
         draw_pictures(c, scripts, run);
 }
 
+// The channels' warnings, at once rather than only in the summary: data that
+// cannot describe the link make a long run pointless.
+void print_channel_warnings(const LinkChannels &channels)
+{
+    const std::string mark = "warning: ";
+    auto print = [&](const std::vector<std::string> &notes) {
+        for (const std::string &note : notes)
+            if (note.starts_with(mark))
+                std::cerr << "ami_host: channel " << note << '\n';
+    };
+    print(channels.notes);
+    for (const Aggressor &a : channels.aggressors)
+        print(a.notes);
+}
+
 // --write-touchstone: the through channel written as a two-port, and nothing
 // else run or written. The file's folder may be one the run would have made.
 void write_channel_file(const RunSettings &s)
@@ -81,6 +96,7 @@ void write_channel_file(const RunSettings &s)
     if (failed)
         throw Error("cannot create the folder '" + folder.string() + "' for " + path + ": " + failed.message());
     const LinkChannels channels = make_link_channels(s.channel, s.sample_interval(), s.bit_time());
+    print_channel_warnings(channels);
     write_channel_touchstone(channels.through, path);
     std::cout << "Wrote " << path << ": " << channels.through.description
               << ", as a matched two-port from 10 MHz to 50 GHz\n";
@@ -99,6 +115,7 @@ int run_link_command(int argc, char **argv)
     }
     const auto started = std::chrono::steady_clock::now();
     LinkSetup setup = prepare_link(c.settings);
+    print_channel_warnings(*setup.channels);
     prepare_output_folder(c.output.out_dir);
     if (c.output.plots && c.plot_script.empty())
         c.plot_script = default_plot_script();

@@ -119,6 +119,7 @@ RunRecord settings_record(const RunSettings &s, const LinkSetup &setup)
     run.channel_description = channel.description;
     run.channel_samples = channel.impulse.size();
     run.channel_delay_removed = channel.delay_removed;
+    run.channel_data_top = channel.highest_frequency;
     run.channel_loss_nyquist_db = -transfer_db(channel.impulse, s.sample_interval(), 0.5 / s.bit_time());
     run.tx = setup.tx.record;
     run.rx = setup.rx.record;

@@ -42,6 +42,35 @@ def legend_below(ax, columns=2):
     ax.legend(fontsize=8, loc="upper center", bbox_to_anchor=(0.5, -0.2), ncol=columns, frameon=False)
 
 
+def crosstalk_words(report):
+    """What the eye holds of crosstalk, with the eye heights without it: the
+    time-domain eye after a limiting receiver hides most of its cost."""
+    x = report.get("crosstalk")
+    if not x:
+        return ""
+    count = len(x["aggressors"])
+    words = f"\nwith crosstalk from {count} aggressor{'s' if count > 1 else ''}: "
+    if x["time_domain_eye_height_without"] is not None:
+        words += f"eye height {x['time_domain_eye_height_without']:.3g} V without it;\n"
+    return words + (f"statistical eye {x['statistical_eye_height_without']:.3g} V without, "
+                    f"{x['statistical_eye_height_with']:.3g} V with")
+
+
+def isi_span(responses, first, per_bit, share=0.01):
+    """The samples (from `first`) from the first to the last cursor of any
+    response above `share` of its main cursor, two bits either side: where
+    the ISI is, not the long low tail of a receiver's ringing."""
+    low, high = None, None
+    for response in responses:
+        pulse = np.array(response["pulse"])
+        cursor = response["cursor_index"] - first
+        marks = np.arange(cursor % per_bit, len(pulse), per_bit)
+        large = marks[np.abs(pulse[marks]) > share * abs(pulse[cursor])]
+        low = large[0] if low is None else min(low, large[0])
+        high = large[-1] if high is None else max(high, large[-1])
+    return max(low - 2 * per_bit, 0), high + 2 * per_bit
+
+
 def draw_eye(report, waves, path):
     eye = waves["eye"]
     density = eye["density"]
@@ -74,7 +103,7 @@ def draw_eye(report, waves, path):
     clock = "recovered clock" if td["clock"]["source"] == "model" else "ideal clock"
     state = "open" if td["eye_open"] else "closed at the threshold"
     ax.set_title(f"Eye at the Rx output, folded on the {clock}: {state}\n{title_of(report)}, "
-                 f"{td['bits_counted']} bits, {td['bit_errors']} errors", fontsize=10)
+                 f"{td['bits_counted']} bits, {td['bit_errors']} errors{crosstalk_words(report)}", fontsize=9)
     legend_below(ax)
     fig.tight_layout()
     fig.savefig(path)
@@ -106,7 +135,9 @@ def draw_responses(report, waves, path):
     top.set_ylabel("impulse response\n(each scaled to its peak)")
     top.set_title(f"Impulse and pulse responses before and after each model\n{title_of(report)}", fontsize=10)
     bottom.set_ylabel("pulse response (V)")
-    bottom.set_xlabel("time (ns); dots one bit apart from each main cursor")
+    low, high = isi_span(responses, first, per_bit)
+    bottom.set_xlim((first + low) * dt * 1e9, (first + high) * dt * 1e9)
+    bottom.set_xlabel("time (ns), where cursors exceed 1 % of the main one; dots one bit apart from each main cursor")
     lines = [f"{s['name']}: worst-case eye {s['eye_height']:.3g} V ({'open' if s['eye_open'] else 'closed'})"
              for s in report["statistical"]["stages"]] + outside
     fig.text(0.01, 0.01, "\n".join(lines), ha="left", va="bottom", fontsize=8)

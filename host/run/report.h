@@ -52,6 +52,7 @@ struct RunRecord {
     double channel_loss_nyquist_db = 0.0; // insertion loss at half the bit rate, dB (positive for a loss)
     // The insertion loss (dB) up to the bit rate, for the report's picture.
     std::vector<double> channel_loss_frequency, channel_loss_db;
+    double channel_data_top = 0.0;        // Hz: the highest frequency the channel's data give (0: not frequency data)
     std::vector<std::string> channel_notes; // assumptions and warnings of a Touchstone channel
     std::optional<CrosstalkRecord> crosstalk;
 

@@ -70,6 +70,39 @@ TEST(HostChannel, BadTouchstoneFilesAreRefusedNamingFileAndLine)
     }
 }
 
+// A two-port of a 1 ns delay at the given frequencies (Hz), in a file.
+std::string delay_file(const std::string &name, double start, double step, int points)
+{
+    std::string text = "# Hz S MA R 50\n";
+    for (int k = 0; k < points; ++k) {
+        const double f = start + step * k;
+        text += std::to_string(f) + " 0 0 0.9 " + std::to_string(-360.0 * std::fmod(f * 1e-9, 1.0)) + " 0.9 " +
+                std::to_string(-360.0 * std::fmod(f * 1e-9, 1.0)) + " 0 0\n";
+    }
+    return write_file(name, text);
+}
+
+TEST(HostChannel, DataBelowTheLinksNyquistFrequencyAreRefusedOrMarkedAtOnce)
+{
+    // 40 to 60 MHz in 20 kHz steps: a long window that once took minutes.
+    const std::string narrow = delay_file("narrow.s2p", 40e6, 20e3, 1001);
+    const Result refused = run_host("narrow", {"--channel", narrow, "--tx-model", "none", "--rx-model", "none"});
+    EXPECT_EQ(refused.exit_code, 3) << refused.err;
+    EXPECT_NE(refused.err.find(narrow + ": the data span 40 MHz to 60 MHz, far below the link's Nyquist "
+                                        "frequency 5 GHz"),
+              std::string::npos)
+        << refused.err;
+
+    const std::string short_of = delay_file("short_of.s2p", 10e6, 10e6, 400);
+    const Result warned =
+        run_host("short_of", {"--channel", short_of, "--tx-model", "none", "--rx-model", "none", "--statistical-only"});
+    ASSERT_EQ(warned.exit_code, 0) << warned.err;
+    EXPECT_NE(warned.err.find("warning: " + short_of + ": the data span 10 MHz to 4 GHz, below"), std::string::npos)
+        << warned.err;
+    EXPECT_NE(warned.out.find("(extrapolated: the data end at 4 GHz)"), std::string::npos) << warned.out;
+    EXPECT_EQ(report_of(warned)["channel"]["insertion_loss_at_nyquist_extrapolated"], true);
+}
+
 // Every figure of a report but the run's wall time and the crosstalk section.
 Json figures(Json report)
 {

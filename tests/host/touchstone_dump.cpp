@@ -9,10 +9,14 @@
 //   touchstone_dump --step FILE SAMPLE_INTERVAL LENGTH [extrapolate|hold|DC]
 //     the step response of the file's through path, one value a line,
 //     then the assumptions and warnings as "# " lines.
+//   touchstone_dump --channel FILE BIT_TIME SAMPLES_PER_BIT
+//     the through channel as a run makes it: "samples N", "loss DB" (at
+//     half the bit rate), "warnings N", then its notes as "# " lines.
 // Exits 1 with the reader's message when the file is refused.
 #include "channel/frequency_to_impulse.h"
 #include "base/host_error.h"
 #include "channel/touchstone.h"
+#include "channel/touchstone_channel.h"
 
 #include <charconv>
 #include <cstdio>
@@ -81,15 +85,31 @@ void step(const ami_host::SParameters &network, int argc, char **argv)
         std::printf("# warning: %s\n", line.c_str());
 }
 
+void channel(const ami_host::SParameters &network, char **argv)
+{
+    const double bit_time = std::strtod(argv[3], nullptr);
+    const double sample_interval = bit_time / std::strtod(argv[4], nullptr);
+    const auto made = ami_host::touchstone_channel(network, {}, sample_interval, bit_time);
+    size_t warnings = 0;
+    for (const auto &note : made.notes)
+        warnings += note.starts_with("warning: ");
+    std::printf("samples %zu\nloss ", made.channel.impulse.size());
+    print_number(-ami_host::transfer_db(made.channel.impulse, sample_interval, 0.5 / bit_time), '\n');
+    std::printf("warnings %zu\n", warnings);
+    for (const auto &note : made.notes)
+        std::printf("# %s\n", note.c_str());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     const std::string mode = argc > 1 ? argv[1] : "";
     const bool step_mode = argc >= 5 && mode == "--step", path_mode = argc == 7 && mode == "--path";
-    if (argc != 2 && !step_mode && !path_mode) {
+    const bool channel_mode = argc == 5 && mode == "--channel";
+    if (argc != 2 && !step_mode && !path_mode && !channel_mode) {
         std::fprintf(stderr, "usage: touchstone_dump FILE | --path FILE FROM+ FROM- TO+ TO- |"
-                             " --step FILE SAMPLE_INTERVAL LENGTH [DC]\n");
+                             " --step FILE SAMPLE_INTERVAL LENGTH [DC] | --channel FILE BIT_TIME SAMPLES_PER_BIT\n");
         return 2;
     }
     try {
@@ -98,6 +118,8 @@ int main(int argc, char **argv)
             step(network, argc, argv);
         else if (path_mode)
             differential(network, argv);
+        else if (channel_mode)
+            channel(network, argv);
         else
             dump(network);
     } catch (const ami_host::Error &error) {

@@ -3,7 +3,10 @@
 elsewhere, on every .sNp file scikit-rf ships (field-solver and instrument
 exports, versions 1 and 2, one to nine ports) and on the project's channel
 library, then compares the step
-responses of lossy-line through channels with scikit-rf's.
+responses of lossy-line through channels with scikit-rf's, and makes the
+through channel of every file as a run at 10 Gb/s would: in seconds, refused
+exactly when the data end below a quarter of the bit rate, and otherwise
+losing at 5 GHz what scikit-rf's S21 says.
 
 usage: touchstone_scikit_rf.py TOUCHSTONE_DUMP
 """
@@ -13,6 +16,7 @@ import re
 import subprocess
 import sys
 import tempfile
+import time
 import warnings
 
 import numpy as np
@@ -111,6 +115,50 @@ def compare_mixed_mode(path):
     return failures
 
 
+BIT_TIME = 100e-12
+NYQUIST = 0.5 / BIT_TIME
+
+
+def channel_rules(path):
+    """The through channel a run would make of a file of two or an even
+    number of ports, against the data's band and scikit-rf's S21."""
+    name = os.path.relpath(path, ROOT) if path.startswith(ROOT) else os.path.basename(path)
+    started = time.monotonic()
+    result = run_dump("--channel", path, repr(BIT_TIME), "32")
+    seconds = time.monotonic() - started
+    try:
+        theirs = skrf.Network(path)
+    except Exception:
+        return None
+    if seconds > 10.0:
+        return f"{name}: the channel took {seconds:.1f} s"
+    far_below = theirs.f[-1] < 0.5 * NYQUIST
+    if result.returncode != 0:
+        if far_below != ("far below the link's Nyquist frequency 5 GHz" in result.stderr) or path not in result.stderr:
+            return f"{name}: refused with '{result.stderr.strip()}' (data end at {theirs.f[-1]:g} Hz)"
+        return None
+    if far_below:
+        return f"{name}: accepted although its data end at {theirs.f[-1]:g} Hz"
+    if not theirs.f[0] <= NYQUIST <= theirs.f[-1]:
+        return None
+    ours = float(re.search(r"^loss (\S+)$", result.stdout, re.M).group(1))
+    if theirs.nports == 2:
+        transfer, what = theirs.s[:, 1, 0], "scikit-rf's S21"
+    else:  # Sdd21 as compared with scikit-rf above
+        table = np.array([[float(x) for x in line.split()]
+                          for line in run_dump("--path", path, "1", "3", "2", "4").stdout.splitlines()])
+        transfer, what = table[:, 1] + 1j * table[:, 2], "Sdd21"
+    expected = -20 * np.log10(np.interp(NYQUIST, theirs.f, np.abs(transfer)))
+    comparison = f"{name}: loss at 5 GHz {ours:.4f} dB, {what} {expected:.4f} dB"
+    # Data the host warns about (too short a window, missing low
+    # frequencies) need not give the file's loss back, nor a path that
+    # arrives at once, whose band-limited front is folded into time 0.
+    delay = float(re.search(r"^# main delay (\S+) ns", result.stdout, re.M).group(1)) * 1e-9
+    exempt = re.search(r"^warnings (\d+)$", result.stdout, re.M).group(1) != "0" or delay < 5.0 / theirs.f[-1]
+    print(comparison + (" (not compared: a warning, or no delay)" if exempt else ""))
+    return comparison if not exempt and abs(ours - expected) > 0.01 else None
+
+
 def line_network(length, frequencies):
     """A matched lossy line (skin and dielectric loss), 2 ports, 50 ohms."""
     f = np.asarray(frequencies)
@@ -160,6 +208,11 @@ def main():
     mixed = [failure for f in multiport for failure in compare_mixed_mode(f)]
     print(f"Sdd21 of {len(multiport)} files under both numberings compared to scikit-rf to 1e-11: {len(mixed)} failures")
     failures += mixed
+    usable = [f for f in files if os.path.relpath(f, ROOT) not in REFUSED
+              and (lambda n: n == 2 or (n >= 4 and n % 2 == 0))(int(re.search(r"\.s(\d+)p$", f).group(1)))]
+    rules = [failure for failure in map(channel_rules, usable) if failure]
+    print(f"through channels of {len(usable)} files made at 10 Gb/s: {len(rules)} failures")
+    failures += rules
     with tempfile.TemporaryDirectory() as directory:
         for length, start, stop in ((0.1, 10e6, 40e9), (0.3, 10e6, 40e9), (0.6, 12.5e6, 50e9)):
             raw, agreement, output = compare_step(length, start, stop, 4000, directory)

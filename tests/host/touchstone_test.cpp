@@ -6,6 +6,7 @@
 #include "base/host_error.h"
 #include "channel/network_paths.h"
 #include "channel/touchstone.h"
+#include "channel/touchstone_channel.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <functional>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace ami_host;
@@ -81,6 +83,9 @@ TEST(Touchstone, ReadsEveryLayoutAndFormat)
         {"a.S1P", "# khz S MA R 75\n+2 0.5 90 ! comment\n", 2e3, 1, 1, {0.0, 0.5}},
         {"a.s1p", "# GHz S DB\n3 -6.0205999132796239 180\n", 3e9, 1, 1, {-0.5, 0.0}},
         {"a.s1p", "1 1 45\n", 1e9, 1, 1, {root_half, root_half}}, // no option line: GHz, MA
+        // A byte-order mark, and lines ending in CR alone or CR LF.
+        {"a.s2p", "\xEF\xBB\xBF# Hz S RI\r1e9 0 0 0.5 -0.5 0.1 0 0 0\r", 1e9, 2, 1, {0.5, -0.5}},
+        {"a.s2p", "# Hz S RI\r\n1e9 0 0 0.5 -0.5 0.1 0 0 0\r\n", 1e9, 2, 1, {0.5, -0.5}},
         // Larger networks go row by row, at most four values a line.
         {"a.s5p", "# Hz S RI\n7 11 0 12 0 13 0 14 0\n15 0\n21 0 22 0 23 0 24 0\n25 0\n31 0 32 0 33 0 34 0\n35 0\n"
                   "41 0 42 0 43 0 44 0\n45 0\n51 0 52 0 53 0 54 0\n55 0\n",
@@ -117,6 +122,7 @@ TEST(Touchstone, RefusesBadFilesNamingTheLine)
         {"z.s2p", "# GHz Z RI R 50\n", "z.s2p:1: Z-parameters"},
         {"r.s2p", "# GHz S RI R (50+50j)\n", "r.s2p:1: reference impedance '(50+50j)' is not a real number"},
         {"t.s2p", "# Hz S RI\n" + two_port_line + "2 0 0 1 0\n", "t.s2p:3: the record at line 3 is incomplete"},
+        {"t.s2p", "# Hz S RI\r1 0 0 1 0 1 0 0 0\r2 0 0 1 0\r", "t.s2p:3: the record at line 3 is incomplete"},
         {"p.s2p", "# Hz S RI\n1 0 0 1 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n",
          "p.s2p:2: more numbers on the line than a record of 2 ports holds"},
         {"m.s2p", "# Hz S RI\n" + two_port_line + "\n" + two_port_line, "m.s2p:4: frequencies must increase"},
@@ -323,4 +329,139 @@ TEST(FrequencyToImpulse, FlagsSuspiciousData)
         std::string warnings = joined(response.warnings);
         EXPECT_NE(warnings.find(c.expected), std::string::npos) << c.expected << " not in:\n" << warnings;
     }
+}
+
+namespace {
+
+// Through channels of measured data at 10 Gb/s, 32 samples per bit.
+constexpr double kBitTime = 100e-12;
+
+TouchstoneChannel channel_of(const SParameters &network, double samples_per_bit = 32)
+{
+    return touchstone_channel(network, TouchstoneChoice{}, kBitTime / samples_per_bit, kBitTime);
+}
+
+// A four-port of two lines of transfer `line` numbered 1->3 and 2->4, with
+// a coupling of a twentieth of it between ports 1 and 2, 3 and 4.
+SParameters halves_four_port(const std::vector<double> &frequencies, const std::function<Complex(double)> &line)
+{
+    SParameters network;
+    network.ports = 4;
+    network.source = "pairs.s4p";
+    network.frequencies = frequencies;
+    for (double f : frequencies) {
+        std::vector<Complex> matrix(16, 0.0);
+        for (auto [a, b, gain] : {std::tuple{1, 3, 1.0}, std::tuple{2, 4, 1.0}, std::tuple{1, 2, 0.05},
+                                  std::tuple{3, 4, 0.05}})
+            matrix[static_cast<size_t>((a - 1) * 4 + b - 1)] = matrix[static_cast<size_t>((b - 1) * 4 + a - 1)] =
+                gain * line(f);
+        network.values.insert(network.values.end(), matrix.begin(), matrix.end());
+    }
+    return network;
+}
+
+Complex delayed(double f, double loss_db_at_10ghz, double delay)
+{
+    return std::polar(std::pow(10.0, -loss_db_at_10ghz * std::sqrt(f / 10e9) / 20.0), -2.0 * pi * f * delay);
+}
+
+// A low-pass path that arrives at once, and a weak echo 20 ns later that
+// outweighs it at the top of the band: the phase's mean slope says ~10 ns.
+Complex early_and_late(double f)
+{
+    return rc_low_pass(f, 1.0 / (2.0 * pi * 0.2e9)) + 0.02 * std::polar(1.0, -2.0 * pi * f * 20e-9);
+}
+
+} // namespace
+
+TEST(TouchstoneChannel, MeasuredDataGetTheirResponseOrAClearWord)
+{
+    const auto line = [](double f) { return delayed(f, 3.0, 1e-9); };
+    struct Case {
+        const char *name;
+        SParameters network;
+        const char *expected; // in the notes, or in the refusal
+    };
+    const Case cases[] = {
+        {"data far below Nyquist", two_port(linear_frequencies(1e6, 40e6, 40), line),
+         "the data span 1 MHz to 40 MHz, far below the link's Nyquist frequency 5 GHz"},
+        {"data ending below Nyquist", two_port(linear_frequencies(10e6, 4e9, 400), line),
+         "the data span 10 MHz to 4 GHz, below the link's Nyquist frequency 5 GHz"},
+        {"zero path", two_port(linear_frequencies(10e6, 20e9, 100), [](double) { return 0.0; }),
+         "zero at every frequency"},
+        {"energy ahead of the delay estimate", two_port(linear_frequencies(10e6, 20e9, 2000), early_and_late),
+         "but the response peaks at"},
+        {"halves numbering read as adjacent",
+         halves_four_port(linear_frequencies(10e6, 20e9, 2000), line), "dB less power than Sdd (ports 1,2 -> 3,4)"
+         " of pairs.s4p: the data suggest halves numbering"},
+    };
+    for (const Case &c : cases) {
+        std::string text;
+        try {
+            text = joined(channel_of(c.network).notes);
+        } catch (const Error &error) {
+            text = error.what();
+        }
+        EXPECT_NE(text.find(c.expected), std::string::npos) << c.name << ":\n" << text;
+    }
+}
+
+TEST(TouchstoneChannel, KeepsTheEnergyTheDelayEstimateWouldCut)
+{
+    const TouchstoneChannel early = channel_of(two_port(linear_frequencies(10e6, 20e9, 2000), early_and_late));
+    // The file's own loss at 1 GHz, not the few percent left after the front.
+    const double expected = 20.0 * std::log10(std::abs(early_and_late(1e9)));
+    EXPECT_NEAR(transfer_db(early.channel.impulse, kBitTime / 32, 1e9), expected, 0.2);
+    EXPECT_EQ(early.lead_in_dropped, 0u);
+}
+
+TEST(TouchstoneChannel, FineFrequencyStepGivesAShortChannelQuickly)
+{
+    // 200,000 points 100 kHz apart: a 10 us window, of which the response
+    // needs a few nanoseconds.
+    const auto line = [](double f) { return rc_low_pass(f, 30e-12) * std::polar(1.0, -2.0 * pi * f * 1e-9); };
+    const TouchstoneChannel fine = channel_of(two_port(linear_frequencies(10e6, 20e9, 200000), line));
+    EXPECT_LT(static_cast<double>(fine.channel.impulse.size()) * kBitTime / 32, 10e-9);
+    EXPECT_EQ(joined(fine.notes).find("warning"), std::string::npos) << joined(fine.notes);
+}
+
+TEST(TouchstoneChannel, TheSameChannelAtAnySampleRate)
+{
+    // A nearly lossless line (1.3 dB at 20 GHz): its pulse response, the
+    // impulse summed over a bit, must not grow with the sample rate.
+    const SParameters network = two_port(linear_frequencies(10e6, 20e9, 2000), [](double f) {
+        return delayed(f, 1.3 / std::sqrt(2.0), 0.5e-9);
+    });
+    std::vector<double> peaks;
+    for (int samples_per_bit : {8, 16, 32, 64}) {
+        const TouchstoneChannel c = channel_of(network, samples_per_bit);
+        const std::vector<double> &h = c.channel.impulse;
+        double peak = 0.0;
+        for (size_t n = 0; n + static_cast<size_t>(samples_per_bit) <= h.size(); ++n) {
+            double sum = 0.0;
+            for (size_t k = n; k < n + static_cast<size_t>(samples_per_bit); ++k)
+                sum += h[k] * c.channel.sample_interval;
+            peak = std::max(peak, sum);
+        }
+        peaks.push_back(peak);
+    }
+    for (double peak : peaks) {
+        EXPECT_NEAR(peak, peaks[2], 0.015 * peaks[2]) << "samples per bit 8, 16, 32, 64";
+        EXPECT_LT(peak, 1.02);
+    }
+}
+
+TEST(TouchstoneChannel, CrosstalkIsJudgedByItsOwnResponse)
+{
+    // Far-end crosstalk whose phase slope overstates its delay: no part of
+    // it comes ahead of its own front, so nothing is non-causal.
+    const std::string path = ::testing::TempDir() + "fext.s2p";
+    write_touchstone(path, two_port(linear_frequencies(5e6, 20e9, 4000), [](double f) {
+        return 0.1 * early_and_late(f) * std::polar(1.0, -2.0 * pi * f * 2e-9);
+    }));
+    const auto aggressors = crosstalk_from_file(path, CrosstalkEnd::Far, TouchstoneChoice{}, ResponseKind::Impulse,
+                                                kBitTime / 32, kBitTime, 100);
+    std::remove(path.c_str());
+    ASSERT_EQ(aggressors.size(), 1u);
+    EXPECT_EQ(joined(aggressors[0].notes).find("non-causal"), std::string::npos) << joined(aggressors[0].notes);
 }
