@@ -108,8 +108,13 @@ def key_cards(report):
     loss = report["channel"]["insertion_loss_at_nyquist_db"]
     cards.append(card("channel loss at Nyquist",
                       figure_value("channel.insertion_loss_at_nyquist_db", loss, fmt(loss, "%.1f", "dB")),
-                      fmt(report["settings"]["bit_rate"] / 2e9, "%g GHz")))
+                      fmt(report["settings"]["bit_rate"] / 2e9, "%g GHz") + extrapolated_mark(report)))
     return '<div class="cards">' + "".join(cards) + "</div>"
+
+
+def extrapolated_mark(report):
+    """Says so when the channel's data end below the Nyquist frequency."""
+    return ", extrapolated beyond the data" if report["channel"].get("insertion_loss_at_nyquist_extrapolated") else ""
 
 
 def model_section(side, m):
@@ -146,7 +151,7 @@ def channel_section(report):
         ("impulse response", f'{channel["samples"]:,} samples; {fmt(channel["delay_removed"] * 1e9, "%.4g ns")} '
                              "of pure delay removed"),
         (f"insertion loss at Nyquist ({fmt(nyquist / 1e9, '%g GHz')})",
-         fmt(channel["insertion_loss_at_nyquist_db"], "%.2f", "dB")),
+         fmt(channel["insertion_loss_at_nyquist_db"], "%.2f", "dB") + extrapolated_mark(report)),
     ])
     curve = channel.get("insertion_loss")
     chart = ""
