@@ -19,7 +19,8 @@ constexpr const char *kDescription =
     "AMI_Init and the time-domain flow through AMI_GetWave with a PRBS stimulus. A summary\n"
     "goes to standard output; report.json, waveforms.json and PNG pictures to --out.\n"
     "Other commands (each with --help): ami_host check, a model's quality report;\n"
-    "ami_host sweep, settings and channels swept in shards; ami_host merge, shards joined.\n"
+    "ami_host sweep, settings and channels swept in shards; ami_host merge, shards joined;\n"
+    "ami_host ibis, an IBIS file listed and its kit checked.\n"
     "Exit status: 0 done; 2 a command line that cannot be used; 3 bad input (a file or\n"
     "a setting); 4 a model fault (a crash, an exit, a hang, a failed call, NaN, a write\n"
     "past its arrays), named in one line on standard error; 5 an internal error.";
