@@ -129,6 +129,12 @@ TouchstoneChannel touchstone_channel(const SParameters &network, const Touchston
     const bool single = choice.single_from > 0 && choice.single_to > 0;
     const FrequencyResponse through = single ? single_ended_path(network, choice.single_from, choice.single_to)
                                              : through_path(network, choice.numbering);
+    return channel_from_path(network, through, choice, sample_interval, bit_time);
+}
+
+TouchstoneChannel channel_from_path(const SParameters &network, const FrequencyResponse &through,
+                                    const TouchstoneChoice &choice, double sample_interval, double bit_time)
+{
     const ImpulseResponse response = impulse_response(through, impulse_options(through, choice, sample_interval));
     TouchstoneChannel result;
     const long drop = lead_in(response, sample_interval, bit_time);

@@ -4,18 +4,20 @@
 
 #include "base/host_error.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <limits>
 
 namespace ami_host {
 
 namespace {
 
+// Four significant digits in C notation, whatever the locale.
 std::string number_text(double value, const char *unit)
 {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.4g %s", value, unit);
-    return text;
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4).ptr;
+    return std::string(text, end) + " " + unit;
 }
 
 // dI/dV where the current crosses zero: 0 over a flat span of zero current,
@@ -121,7 +123,7 @@ LinearBuffer input_buffer(const IbisFile &file, const IbisModel &model, Corner c
         parts.push_back("[Rac] " + ohms_text(buffer.rac) + " in series with [Cac] " + farads_text(buffer.cac) + " (" +
                         file.where(model.cac.line) + ")");
     }
-    buffer.resistance = buffer.conductance > 0.0 ? 1.0 / buffer.conductance : INFINITY;
+    buffer.resistance = buffer.conductance > 0.0 ? 1.0 / buffer.conductance : std::numeric_limits<double>::infinity();
     buffer.sources.push_back("input resistance " +
                              (buffer.conductance > 0.0 ? ohms_text(buffer.resistance) : std::string("open")) +
                              (parts.empty() ? ": no clamp or termination given" : ", in parallel:"));

@@ -143,3 +143,124 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+std::string rewritten(const std::string &path, const std::string &from, const std::string &to)
+{
+    const std::string text = replaced(slurp(path), from, to);
+    std::ofstream(path) << text;
+    return path;
+}
+
+// The summary's statistical lines, which depend on the models and the channel.
+std::string statistical_lines(const std::string &out)
+{
+    const size_t from = out.find("Statistical flow");
+    return from == std::string::npos ? "" : out.substr(from, out.find("Statistical eye at") - from);
+}
+
+std::vector<std::string> quick_run(const std::string &dir)
+{
+    return {"--statistical-only", "--no-plots", "--out", dir};
+}
+
+TEST(IbisRun, TakesTheModelsAndTheAnalogEndsFromTheFile)
+{
+    const std::string ibs = make_kit("ibis_run_kit");
+    std::vector<std::string> args = quick_run(temp_path("ibis_run"));
+    args.insert(args.end(), {"--ibs", ibs});
+    const HostOutcome analog = run_host(args);
+    ASSERT_EQ(analog.exit_code, 0) << analog.out << analog.err;
+    for (const char *shown : {"between the analog ends", "Tx: output resistance", "Rx: input resistance",
+                              "Tx: package of pin 2", "Rx: C_comp"})
+        EXPECT_NE(analog.out.find(shown), std::string::npos) << shown;
+    args.push_back("--no-analog");
+    const HostOutcome ideal = run_host(args);
+    const HostOutcome by_hand = run_host({"--statistical-only", "--no-plots", "--out", temp_path("ibis_by_hand"),
+                                          "--tx-model", TX_MODEL, "--tx-ami", TX_AMI, "--rx-model", RX_MODEL,
+                                          "--rx-ami", RX_AMI});
+    EXPECT_EQ(statistical_lines(ideal.out), statistical_lines(by_hand.out)) << ideal.out << ideal.err;
+    EXPECT_NE(statistical_lines(ideal.out), statistical_lines(analog.out));
+}
+
+// Each file or choice an .ibs-driven run refuses: what is done to the kit,
+// the extra options, the text of the line the message names (none: the file
+// alone), and the message. No run starts.
+struct RefusedRun {
+    const char *name;
+    void (*breaks)(const std::string &ibs);
+    std::vector<std::string> args;
+    const char *line;
+    const char *message;
+};
+
+void PrintTo(const RefusedRun &r, std::ostream *out) { *out << r.name; }
+
+class RefusedRuns : public ::testing::TestWithParam<RefusedRun> {};
+
+TEST_P(RefusedRuns, NameTheFileAndLine)
+{
+    const RefusedRun &c = GetParam();
+    const std::string ibs = make_kit(std::string("ibis_refused_") + c.name);
+    c.breaks(ibs);
+    const std::string dir = temp_path(std::string("ibis_refused_run_") + c.name);
+    fs::remove_all(dir);
+    std::vector<std::string> args = quick_run(dir);
+    args.insert(args.end(), {"--ibs", ibs});
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const HostOutcome r = run_host(args);
+    EXPECT_EQ(r.exit_code, 3) << r.out << r.err;
+    const std::string where = ibs + (*c.line ? ":" + std::to_string(line_of(ibs, c.line)) : "") + ": ";
+    EXPECT_NE(r.err.find(where), std::string::npos) << where << '\n' << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir + "/report.json"));
+}
+
+void unchanged(const std::string &) {}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ibis, RefusedRuns,
+    ::testing::Values(
+        RefusedRun{"missing_library", [](const std::string &ibs) { fs::remove(kit_library(ibs, "Quorvane")); }, {},
+                   "Quorvane_pelisk4_", "is missing"},
+        RefusedRun{"wrong_width",
+                   [](const std::string &ibs) {
+                       // The same library, its ELF class byte made the other width's.
+                       const std::string path = kit_library(ibs, "dorvex8_tx");
+                       std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+                       file.seekp(4);
+                       file.put(sizeof(void *) == 8 ? 1 : 2);
+                   },
+                   {}, "dorvex8_tx_", "-bit x86 shared library"},
+        RefusedRun{"model_not_in_file", unchanged, {"--rx-ibis-model", "nosuch"}, "",
+                   "no model or model selector nosuch"},
+        RefusedRun{"pin_model_not_in_file",
+                   [](const std::string &ibs) { rewritten(ibs, "RX_N            Quorvane_pelisk4", "RX_N nosuch"); },
+                   {}, "RX_N", "names the model nosuch, which is not in the file"},
+        RefusedRun{"pin_without_model", unchanged, {"--tx-pin", "5"}, "VDD", "pin 5 (VDD) has no signal model"},
+        RefusedRun{"no_algorithmic_model",
+                   [](const std::string &ibs) {
+                       const std::string text = slurp(ibs);
+                       const size_t from = text.find("[Algorithmic Model]");
+                       const size_t to = text.find("[End Algorithmic Model]") + 23;
+                       std::ofstream(ibs) << text.substr(0, from) + text.substr(to);
+                   },
+                   {"--tx-pin", "1"}, "[Model]         dorvex8_tx", "has no [Algorithmic Model]"},
+        RefusedRun{"iv_not_crossing_zero",
+                   [](const std::string &ibs) {
+                       rewritten(ibs, "[Algorithmic Model]", "[GND Clamp]\n-1.0 1mA NA NA\n1.0 2mA NA NA\n"
+                                                             "[Algorithmic Model]");
+                   },
+                   {}, "[GND Clamp]", "do not cross zero"},
+        RefusedRun{"negative_c_comp",
+                   [](const std::string &ibs) {
+                       const std::string text = slurp(ibs);
+                       const size_t from = text.find("\nC_comp") + 1;
+                       std::ofstream(ibs) << text.substr(0, from) + "C_comp -1.0pF NA NA" +
+                                                 text.substr(text.find('\n', from));
+                   },
+                   {}, "C_comp -1.0pF", "C_comp is negative"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
