@@ -4,6 +4,7 @@
 // other exception escaping is a finding.
 #include "base/host_error.h"
 #include "ibis/ibis_file.h"
+#include "ibis/linear_buffer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,9 +13,23 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string text(reinterpret_cast<const char *>(data), size);
+    using namespace ami_host;
+    IbisFile file;
     try {
-        ami_host::parse_ibis(text, "fuzz.ibs");
-    } catch (const ami_host::Error &) {
+        file = parse_ibis(text, "fuzz.ibs");
+    } catch (const Error &) {
+        return 0;
     }
+    for (const IbisModel &model : file.models)
+        for (Corner corner : {Corner::Typ, Corner::Min, Corner::Max}) {
+            try {
+                output_buffer(file, model, corner);
+            } catch (const Error &) {
+            }
+            try {
+                input_buffer(file, model, corner);
+            } catch (const Error &) {
+            }
+        }
     return 0;
 }
