@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace ami_host {
@@ -85,6 +86,7 @@ private:
     IvTable *table_ = nullptr;
     CornerValues *values_ = nullptr; // a keyword whose values may follow on the next line
     std::vector<std::string> pin_columns_;
+    std::map<size_t, CornerValues> c_comp_parts_; // by model index: C_comp_pullup and the like, summed
 
     [[noreturn]] void fail(const std::string &message) const { throw Error(file_.where(line_) + ": " + message); }
 
@@ -177,7 +179,9 @@ private:
     void keyword(const std::string &name, const std::string &args)
     {
         section_ = Section::None;
-        if (name == "ibis ver") {
+        if (name == "end") {
+            ended_ = true;
+        } else if (name == "ibis ver") {
             file_.version = args;
         } else if (name == "component") {
             file_.components.push_back({});
@@ -216,9 +220,7 @@ private:
 
     void model_keyword(const std::string &name, const std::string &args)
     {
-        if (name == "end") {
-            ended_ = true;
-        } else if (name == "voltage range") {
+        if (name == "voltage range") {
             start_values(model(name).voltage_range, args, "[Voltage Range]");
         } else if (name == "pullup") {
             start_table(model(name).pullup);
@@ -322,10 +324,24 @@ private:
             model_->type_line = line_;
         } else if (name == "c_comp") {
             model_->c_comp = corner_values(w, 1, "C_comp");
-            for (double c : model_->c_comp.values)
-                if (c < 0.0)
-                    fail("C_comp is negative");
+            check_capacitance(model_->c_comp, "C_comp");
+        } else if (name.rfind("c_comp_", 0) == 0) {
+            // Later versions split C_comp by the rail each part connects to;
+            // the channel sees their sum.
+            const CornerValues part = corner_values(w, 1, w[0]);
+            check_capacitance(part, w[0]);
+            CornerValues &sum = c_comp_parts_[file_.models.size() - 1];
+            for (size_t k = 0; k < 3; ++k)
+                sum.values[k] += part.values[k];
+            sum.line = sum.line > 0 ? sum.line : line_;
         }
+    }
+
+    void check_capacitance(const CornerValues &c, const std::string &what) const
+    {
+        for (double value : c.values)
+            if (value < 0.0)
+                fail(what + " is negative");
     }
 
     void iv_row(const std::vector<std::string> &w)
@@ -343,6 +359,9 @@ private:
 
     void check_references()
     {
+        for (const auto &[index, parts] : c_comp_parts_)
+            if (!file_.models[index].c_comp.present())
+                file_.models[index].c_comp = parts;
         for (const IbisModel &m : file_.models)
             for (const IvTable *table : {&m.pullup, &m.pulldown, &m.gnd_clamp, &m.power_clamp})
                 check_crossing(*table);

@@ -91,7 +91,9 @@ TEST(IbisFile, AcceptsOtherSpellings)
         text.replace(text.find(word), word.size(), "# skipped\n" + word);
     text.replace(text.find("[GND Clamp]"), 11, "[gnd_clamp]  # a comment");
     text.replace(text.find("[Rgnd] 1k"), 9, "[Rgnd]\n1kOhm\n[Unknown Keyword] x\nwhatever 1 2");
+    text.replace(text.find("C_comp 0.5pF"), 12, "C_comp_pullup 0.2pF NA NA\nC_comp_gnd_clamp 0.3pF");
     const IbisFile f = parse_ibis(text, "kit.ibs");
+    EXPECT_DOUBLE_EQ(f.model("rx")->c_comp.at(Corner::Min), 0.2e-12 + 0.4e-12);
     EXPECT_TRUE(f.model("rx")->gnd_clamp.present());
     EXPECT_DOUBLE_EQ(f.model("rx")->rgnd.at(Corner::Typ), 1e3);
 }
