@@ -29,7 +29,6 @@ struct AnalogEnds {
     double rx_c_comp = 0.0;
     double rx_rac = 0.0, rx_cac = 0.0; // a series R-C branch at the receiver's die; cac 0: none
     std::array<PackageLeg, 2> rx_package{};
-    double line_impedance = 50.0;    // ohms per leg: the embedded line's (or a time/value channel's)
     std::vector<std::string> notes;  // each value and where it came from
 };
 

@@ -31,13 +31,14 @@ std::string ohms_text(double ohms)
 }
 
 // The through channel between the analog ends: a Touchstone file's whole
-// network, or the embedded line (or a time/value channel) as a two-port of
-// the ends' line impedance; a two-port carries each leg of the pair alike.
+// network, or the embedded line as a two-port of its impedance (a time/value
+// channel of 50 ohms); a two-port carries each leg of the pair alike.
 TouchstoneChannel analog_channel(const ChannelSettings &c, const std::optional<SParameters> &file_network,
                                  const Channel &plain, double dt, double bit_time)
 {
     const AnalogEnds &ends = *c.analog;
-    const SParameters network = file_network ? *file_network : line_two_port(plain, ends.line_impedance);
+    const double impedance = c.file.empty() ? c.line.impedance : 50.0;
+    const SParameters network = file_network ? *file_network : line_two_port(plain, impedance);
     const TouchstoneChoice &choice = c.touchstone;
     FrequencyResponse path;
     if (choice.single_from > 0 && choice.single_to > 0) {
@@ -52,7 +53,7 @@ TouchstoneChannel analog_channel(const ChannelSettings &c, const std::optional<S
     }
     TouchstoneChannel t = channel_from_path(network, path, choice, dt, bit_time);
     if (!file_network)
-        t.channel.description = plain.description + ", as a " + ohms_text(ends.line_impedance) +
+        t.channel.description = plain.description + ", as a " + ohms_text(impedance) +
                                 " two-port between the analog ends";
     t.notes.insert(t.notes.end(), ends.notes.begin(), ends.notes.end());
     t.notes.push_back("crosstalk paths keep ideal ends");

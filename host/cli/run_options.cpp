@@ -126,6 +126,11 @@ void add_line_options(CLI::App &app, ChannelSettings &c)
         ->check(number_in(0, 1000))
         ->capture_default_str()
         ->group("Channel");
+    app.add_option("--line-impedance", c.line.impedance,
+                   "embedded line: impedance of each leg, ohms, seen by the analog ends of --ibs")
+        ->check(number_in(1, 1000))
+        ->capture_default_str()
+        ->group("Channel");
 }
 
 void add_analysis_options(CLI::App &app, RunSettings &o)

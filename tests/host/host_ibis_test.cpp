@@ -175,6 +175,10 @@ TEST(IbisRun, TakesTheModelsAndTheAnalogEndsFromTheFile)
     for (const char *shown : {"between the analog ends", "Tx: output resistance", "Rx: input resistance",
                               "Tx: package of pin 2", "Rx: C_comp"})
         EXPECT_NE(analog.out.find(shown), std::string::npos) << shown;
+    args.insert(args.end(), {"--line-impedance", "40"});
+    const HostOutcome mismatched = run_host(args);
+    EXPECT_NE(mismatched.out.find("as a 40 ohm two-port"), std::string::npos) << mismatched.out << mismatched.err;
+    EXPECT_NE(statistical_lines(mismatched.out), statistical_lines(analog.out));
     args.push_back("--no-analog");
     const HostOutcome ideal = run_host(args);
     const HostOutcome by_hand = run_host({"--statistical-only", "--no-plots", "--out", temp_path("ibis_by_hand"),
