@@ -70,6 +70,18 @@ void first_pin(const IbisFile &file, Direction d, IbisEnd &end)
                 "-ibis-model");
 }
 
+// A model chosen by name takes its package from the first pin that uses it.
+void pin_of_model(const IbisFile &file, IbisEnd &end)
+{
+    for (const IbisComponent &c : file.components)
+        for (const IbisPin &p : c.pins)
+            if (model_named(file, p.model) == end.model) {
+                end.component = &c;
+                end.pin = &p;
+                return;
+            }
+}
+
 void choose_model(const IbisFile &file, const IbisSideChoice &choice, IbisEnd &end)
 {
     if (!choice.model.empty()) {
@@ -152,6 +164,8 @@ IbisEnd resolve_side(const IbisFile &file, const IbisSideChoice &choice, Directi
         first_pin(file, d, end);
     choose_model(file, choice, end);
     check_model(file, d, end);
+    if (end.pin == nullptr)
+        pin_of_model(file, end);
     const std::string side = side_name(d);
     if (end.pin != nullptr)
         end.notes.push_back("pin " + end.pin->name + " (" + end.pin->signal + ") of component " +

@@ -28,7 +28,7 @@ struct IbisChoice {
 };
 
 struct IbisEnd {
-    const IbisComponent *component = nullptr; // null when chosen by model alone
+    const IbisComponent *component = nullptr; // null for a model no pin uses
     const IbisPin *pin = nullptr;
     const IbisPin *partner = nullptr; // the pin's other leg, by [Diff Pin]
     const IbisModel *model = nullptr;

@@ -169,11 +169,12 @@ TEST(IbisRun, TakesTheModelsAndTheAnalogEndsFromTheFile)
 {
     const std::string ibs = make_kit("ibis_run_kit");
     std::vector<std::string> args = quick_run(temp_path("ibis_run"));
-    args.insert(args.end(), {"--ibs", ibs});
+    // The receiver by model: its package is that of the first pin using it.
+    args.insert(args.end(), {"--ibs", ibs, "--rx-ibis-model", "Quorvane_pelisk4"});
     const HostOutcome analog = run_host(args);
     ASSERT_EQ(analog.exit_code, 0) << analog.out << analog.err;
     for (const char *shown : {"between the analog ends", "Tx: output resistance", "Rx: input resistance",
-                              "Tx: package of pin 2", "Rx: C_comp"})
+                              "Tx: package of pin 2", "Rx: package of pin 4", "Rx: C_comp"})
         EXPECT_NE(analog.out.find(shown), std::string::npos) << shown;
     args.insert(args.end(), {"--line-impedance", "40"});
     const HostOutcome mismatched = run_host(args);
