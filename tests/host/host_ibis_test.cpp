@@ -269,3 +269,28 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+TEST(IbisRun, OptionsThatDoNotGoTogetherAreUsageErrors)
+{
+    const std::string ibs = make_kit("ibis_usage_kit");
+    const struct {
+        std::vector<std::string> args;
+        const char *message;
+    } table[] = {
+        {{"--tx-pin", "1"}, "need --ibs"},
+        {{"--no-analog"}, "need --ibs"},
+        {{"--ibs", ibs, "--rx-model", RX_MODEL, "--rx-ami", RX_AMI}, "leave out --tx-model"},
+        {{"sweep", "--sweep", "rx:EQ_Config=0,1", "--ibs", ibs}, "a sweep does not take it"},
+    };
+    for (const auto &row : table) {
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"--no-plots", "--out", temp_path("ibis_usage")});
+        const HostOutcome r = run_host(args);
+        EXPECT_EQ(r.exit_code, 2) << row.message << '\n' << r.out << r.err;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+    }
+}
+
+} // namespace
