@@ -46,9 +46,9 @@ std::string keyword_name(const std::string &text)
 {
     std::string name;
     for (const std::string &word : words_of(lower(text))) {
-        std::string part = word;
-        std::replace(part.begin(), part.end(), '_', ' ');
-        name += (name.empty() ? "" : " ") + trim(part);
+        std::string spaced = word;
+        std::replace(spaced.begin(), spaced.end(), '_', ' ');
+        name += (name.empty() ? "" : " ") + trim(spaced);
     }
     return name;
 }
@@ -86,7 +86,7 @@ private:
     IvTable *table_ = nullptr;
     CornerValues *values_ = nullptr; // a keyword whose values may follow on the next line
     std::vector<std::string> pin_columns_;
-    std::map<size_t, CornerValues> c_comp_parts_; // by model index: C_comp_pullup and the like, summed
+    std::map<size_t, CornerValues> c_comp_shares_; // by model index: C_comp_pullup and the like, summed
 
     [[noreturn]] void fail(const std::string &message) const { throw Error(file_.where(line_) + ": " + message); }
 
@@ -326,13 +326,13 @@ private:
             model_->c_comp = corner_values(w, 1, "C_comp");
             check_capacitance(model_->c_comp, "C_comp");
         } else if (name.rfind("c_comp_", 0) == 0) {
-            // Later versions split C_comp by the rail each part connects to;
+            // Later versions split C_comp by the rail each share connects to;
             // the channel sees their sum.
-            const CornerValues part = corner_values(w, 1, w[0]);
-            check_capacitance(part, w[0]);
-            CornerValues &sum = c_comp_parts_[file_.models.size() - 1];
+            const CornerValues share = corner_values(w, 1, w[0]);
+            check_capacitance(share, w[0]);
+            CornerValues &sum = c_comp_shares_[file_.models.size() - 1];
             for (size_t k = 0; k < 3; ++k)
-                sum.values[k] += part.values[k];
+                sum.values[k] += share.values[k];
             sum.line = sum.line > 0 ? sum.line : line_;
         }
     }
@@ -359,9 +359,9 @@ private:
 
     void check_references()
     {
-        for (const auto &[index, parts] : c_comp_parts_)
+        for (const auto &[index, shares] : c_comp_shares_)
             if (!file_.models[index].c_comp.present())
-                file_.models[index].c_comp = parts;
+                file_.models[index].c_comp = shares;
         for (const IbisModel &m : file_.models)
             for (const IvTable *table : {&m.pullup, &m.pulldown, &m.gnd_clamp, &m.power_clamp})
                 check_crossing(*table);

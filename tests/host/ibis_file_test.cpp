@@ -13,7 +13,7 @@ namespace {
 
 // A component of two pins and a Tx and an Rx model; the tests change it.
 const std::string kFile = R"([IBIS Ver] 7.0
-[Component] part
+[Component] chip
 [Manufacturer] maker
 [Package]
 R_pkg 0.1 0.05 0.15
