@@ -244,6 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const std::string &ibs) { rewritten(ibs, "RX_N            Quorvane_pelisk4", "RX_N nosuch"); },
                    {}, "RX_N", "names the model nosuch, which is not in the file"},
         RefusedRun{"pin_without_model", unchanged, {"--tx-pin", "5"}, "VDD", "pin 5 (VDD) has no signal model"},
+        RefusedRun{"receiver_as_transmitter", unchanged, {"--tx-pin", "3"}, "Model_type      Input",
+                   "is of Model_type Input, not an output"},
         RefusedRun{"no_algorithmic_model",
                    [](const std::string &ibs) {
                        const std::string text = slurp(ibs);
