@@ -18,6 +18,9 @@ struct LineParameters {
     double conductor_loss = 5.0;      // conductor loss at the reference frequency, dB per metre
     double reference_frequency = 1e9; // Hz
     double skin_onset = 20e6;         // Hz: below it the conductors' resistance is that at DC
+    // Ohms: what non-ideal ends at the line see (ChannelSettings::analog);
+    // the line's own transfer is that between matched ends whatever it is.
+    double impedance = 50.0;
 };
 
 struct Channel {

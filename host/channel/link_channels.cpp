@@ -4,6 +4,7 @@
 #include "base/host_error.h"
 #include "channel/touchstone.h"
 
+#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -20,6 +21,43 @@ TouchstoneChoice crosstalk_choice(const TouchstoneChoice &through)
     choice.dc_method = DcMethod::Given;
     choice.dc_value = 0.0;
     return choice;
+}
+
+std::string ohms_text(double ohms)
+{
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, ohms, std::chars_format::general, 4).ptr;
+    return std::string(text, end) + " ohm";
+}
+
+// The through channel between the analog ends: a Touchstone file's whole
+// network, or the embedded line as a two-port of its impedance (a time/value
+// channel of 50 ohms); a two-port carries each leg of the pair alike.
+TouchstoneChannel analog_channel(const ChannelSettings &c, const std::optional<SParameters> &file_network,
+                                 const Channel &plain, double dt, double bit_time)
+{
+    const AnalogEnds &ends = *c.analog;
+    const double impedance = c.file.empty() ? c.line.impedance : 50.0;
+    const SParameters network = file_network ? *file_network : line_two_port(plain, impedance);
+    const TouchstoneChoice &choice = c.touchstone;
+    FrequencyResponse path;
+    if (choice.single_from > 0 && choice.single_to > 0) {
+        path = terminated_path(network, {choice.single_from, 0, choice.single_to, 0}, ends,
+                               single_ended_path(network, choice.single_from, choice.single_to));
+    } else if (network.ports == 2) {
+        path = terminated_path(uncoupled_pair(network), {1, 3, 2, 4}, ends, through_path(network, choice.numbering));
+    } else {
+        const DifferentialLine line = differential_line(network, choice.numbering, 0);
+        path = terminated_path(network, {line.input.plus, line.input.minus, line.output.plus, line.output.minus},
+                               ends, through_path(network, choice.numbering));
+    }
+    TouchstoneChannel t = channel_from_path(network, path, choice, dt, bit_time);
+    if (!file_network)
+        t.channel.description = plain.description + ", as a " + ohms_text(impedance) +
+                                " two-port between the analog ends";
+    t.notes.insert(t.notes.end(), ends.notes.begin(), ends.notes.end());
+    t.notes.push_back("crosstalk paths keep ideal ends");
+    return t;
 }
 
 } // namespace
@@ -40,6 +78,12 @@ LinkChannels make_link_channels(const ChannelSettings &c, double dt, double bit_
         dropped = t.lead_in_dropped;
     } else {
         link.through = channel_from_file(c.file, c.kind, dt);
+    }
+    if (c.analog) {
+        TouchstoneChannel t = analog_channel(c, network, link.through, dt, bit_time);
+        link.through = std::move(t.channel);
+        link.notes = std::move(t.notes);
+        dropped = t.lead_in_dropped;
     }
     const TouchstoneChoice xtalk = crosstalk_choice(c.touchstone);
     for (const CrosstalkFile &file : c.xtalk_files)

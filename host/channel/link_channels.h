@@ -2,7 +2,10 @@
 // crosstalk aggressors, with what was assumed to build them.
 #pragma once
 
+#include "channel/analog_ends.h"
 #include "channel/touchstone_channel.h"
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -30,6 +33,9 @@ struct ChannelSettings {
     std::vector<CrosstalkFile> xtalk_files;
     std::vector<CrosstalkPair> aggressor_pairs;  // need a Touchstone through channel
     std::string write_touchstone;                // where to write the through channel as a two-port; empty: nowhere
+    // The buffers and packages at the ends of the through channel; none: ideal
+    // ends of the network's reference impedance (the crosstalk keeps them).
+    std::optional<AnalogEnds> analog;
 };
 
 struct LinkChannels {

@@ -238,6 +238,12 @@ TouchstoneChannel touchstone_channel(const SParameters &network, const Touchston
     const bool single = choice.single_from > 0 && choice.single_to > 0;
     const FrequencyResponse through = single ? single_ended_path(network, choice.single_from, choice.single_to)
                                              : through_path(network, choice.numbering);
+    return channel_from_path(network, through, choice, sample_interval, bit_time);
+}
+
+TouchstoneChannel channel_from_path(const SParameters &network, const FrequencyResponse &through,
+                                    const TouchstoneChoice &choice, double sample_interval, double bit_time)
+{
     const std::string numbering = numbering_check(network, choice, through);
     refuse_zero_path(through, numbering);
     std::vector<std::string> assumptions, warnings;

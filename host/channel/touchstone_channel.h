@@ -40,6 +40,10 @@ struct TouchstoneChannel {
 TouchstoneChannel touchstone_channel(const SParameters &network, const TouchstoneChoice &choice, double sample_interval,
                                      double bit_time);
 
+// The same for a path of `network` already chosen (or terminated).
+TouchstoneChannel channel_from_path(const SParameters &network, const FrequencyResponse &through,
+                                    const TouchstoneChoice &choice, double sample_interval, double bit_time);
+
 // A crosstalk aggressor: its path into the victim's receiver.
 struct Aggressor {
     Channel channel;

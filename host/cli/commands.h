@@ -1,6 +1,7 @@
 // ami_host's commands: the end-to-end run of a link, `check` (a model's
-// quality report), `sweep` (settings times channels, in shards) and `merge`
-// (shards' results into one table).
+// quality report), `sweep` (settings times channels, in shards), `merge`
+// (shards' results into one table) and `ibis` (an IBIS file listed and its
+// kit checked).
 #pragma once
 
 namespace ami_host {
@@ -14,5 +15,6 @@ int run_link_command(int argc, char **argv);
 int run_check_command(int argc, char **argv);
 int run_sweep_command(int argc, char **argv);
 int run_merge_command(int argc, char **argv);
+int run_ibis_command(int argc, char **argv);
 
 } // namespace ami_host

@@ -19,7 +19,8 @@ constexpr const char *kDescription =
     "AMI_Init and the time-domain flow through AMI_GetWave with a PRBS stimulus. A summary\n"
     "goes to standard output; report.json, waveforms.json and PNG pictures to --out.\n"
     "Other commands (each with --help): ami_host check, a model's quality report;\n"
-    "ami_host sweep, settings and channels swept in shards; ami_host merge, shards joined.\n"
+    "ami_host sweep, settings and channels swept in shards; ami_host merge, shards joined;\n"
+    "ami_host ibis, an IBIS file listed and its kit checked.\n"
     "Exit status: 0 done; 2 a command line that cannot be used; 3 bad input (a file or\n"
     "a setting); 4 a model fault (a crash, an exit, a hang, a failed call, NaN, a write\n"
     "past its arrays), named in one line on standard error; 5 an internal error.";
@@ -40,6 +41,34 @@ void add_model_options(CLI::App &app, RunSettings &o)
                                            "--rx EQ_Config=4 clock_recovery.step=0.0625")
         ->type_name("NAME=VALUE")
         ->group("Models");
+}
+
+void add_ibis_options(CLI::App &app, IbisChoice &ibis)
+{
+    app.add_option("--ibs", ibis.file,
+                   "take both models (library and .ami for this platform) from an IBIS file, and build the "
+                   "channel between their analog buffers and packages")
+        ->type_name("FILE")
+        ->group("IBIS");
+    for (const auto &[side, choice] : {std::pair{std::string("tx"), &ibis.tx}, {std::string("rx"), &ibis.rx}}) {
+        const std::string who = side == "tx" ? "the Tx" : "the Rx";
+        app.add_option("--" + side + "-pin", choice->pin,
+                       who + "'s pin, [COMPONENT:]PIN (default: the first pin of a suitable algorithmic model)")
+            ->type_name("PIN")
+            ->group("IBIS");
+        app.add_option("--" + side + "-ibis-model", choice->model,
+                       who + "'s model (or model selector) by name, instead of the pin's")
+            ->type_name("NAME")
+            ->group("IBIS");
+    }
+    const std::map<std::string, Corner> corners{{"typ", Corner::Typ}, {"min", Corner::Min}, {"max", Corner::Max}};
+    app.add_option("--corner", ibis.corner, "the IBIS corner of the buffers and packages: typ, min or max")
+        ->transform(CLI::CheckedTransformer(corners))
+        ->default_str("typ")
+        ->group("IBIS");
+    app.add_flag("--no-analog", [&ibis](int64_t) { ibis.analog = false; },
+                 "with --ibs, keep ideal ends of the channel's reference impedance")
+        ->group("IBIS");
 }
 
 void add_signal_options(CLI::App &app, RunSettings &o)
@@ -95,6 +124,11 @@ void add_line_options(CLI::App &app, ChannelSettings &c)
         ->group("Channel");
     app.add_option("--line-conductor-loss", c.line.conductor_loss, "embedded line: conductor loss at 1 GHz, dB/m")
         ->check(number_in(0, 1000))
+        ->capture_default_str()
+        ->group("Channel");
+    app.add_option("--line-impedance", c.line.impedance,
+                   "embedded line: impedance of each leg, ohms, seen by the analog ends of --ibs")
+        ->check(number_in(1, 1000))
         ->capture_default_str()
         ->group("Channel");
 }
@@ -157,10 +191,36 @@ std::string resolve_model(ModelChoice &model, const std::string &default_model, 
     return "";
 }
 
+// With --ibs, both models and the channel's analog ends come from the IBIS
+// file; resolving it throws Error for a file or choice that cannot be used.
+// Returns what is wrong with the options ("" for nothing).
+std::string resolve_ibis(RunSettings &o)
+{
+    IbisChoice &ibis = o.ibis;
+    if (ibis.file.empty()) {
+        const bool chosen = !ibis.tx.pin.empty() || !ibis.rx.pin.empty() || !ibis.tx.model.empty() ||
+                            !ibis.rx.model.empty() || ibis.corner != Corner::Typ || !ibis.analog;
+        return chosen ? "--tx-pin, --rx-pin, --tx-ibis-model, --rx-ibis-model, --corner and --no-analog need --ibs"
+                      : "";
+    }
+    if (!o.tx.library.empty() || !o.tx.ami.empty() || !o.rx.library.empty() || !o.rx.ami.empty())
+        return "--ibs takes both models from the IBIS file: leave out --tx-model, --tx-ami, --rx-model and --rx-ami";
+    const IbisLink link = resolve_ibis_link(ibis);
+    o.tx.library = link.tx.library;
+    o.tx.ami = link.tx.ami;
+    o.rx.library = link.rx.library;
+    o.rx.ami = link.rx.ami;
+    if (ibis.analog)
+        o.channel.analog = analog_ends(link);
+    return "";
+}
+
 // What is wrong with the options together ("" for nothing).
 std::string check_together(RunSettings &o)
 {
-    std::string problem = resolve_model(o.tx, AMI_HOST_DEFAULT_TX_MODEL, AMI_HOST_DEFAULT_TX_AMI, "tx");
+    std::string problem = resolve_ibis(o);
+    if (problem.empty())
+        problem = resolve_model(o.tx, AMI_HOST_DEFAULT_TX_MODEL, AMI_HOST_DEFAULT_TX_AMI, "tx");
     if (problem.empty())
         problem = resolve_model(o.rx, AMI_HOST_DEFAULT_RX_MODEL, AMI_HOST_DEFAULT_RX_AMI, "rx");
     if (problem.empty())
@@ -179,6 +239,7 @@ int parse_run_command(int argc, char **argv, RunCommand &c)
     c.output.out_dir = "ami_host_out";
     add_model_options(app, c.settings);
     add_model_timeout_option(app, c);
+    add_ibis_options(app, c.settings.ibis);
     add_signal_options(app, c.settings);
     add_line_options(app, c.settings.channel);
     add_channel_options(app, c.settings.channel);

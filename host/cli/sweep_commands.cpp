@@ -98,8 +98,9 @@ size_t report_errors(const SweepTable &table)
 
 // The single run's options that a sweep cannot honour: they shape only the
 // single run's own output.
-const char *const kRunOnlyOptions[] = {"--plot-script", "--progress", "--write-touchstone", "--statistical-only",
-                                       "--model-timeout"};
+const char *const kRunOnlyOptions[] = {"--plot-script",  "--progress",      "--write-touchstone", "--statistical-only",
+                                       "--model-timeout", "--ibs",          "--tx-pin",           "--rx-pin",
+                                       "--tx-ibis-model", "--rx-ibis-model", "--corner",          "--no-analog"};
 
 std::string run_only_option(const std::vector<std::string> &words)
 {

@@ -6,6 +6,7 @@
 
 #include "base/progress.h"
 #include "channel/link_channels.h"
+#include "ibis/ibis_link.h"
 
 #include <cstdint>
 #include <string>
@@ -33,6 +34,7 @@ struct ImpairmentSettings {
 
 struct RunSettings {
     ModelChoice tx, rx;
+    IbisChoice ibis; // the models and the channel's analog ends from an IBIS file
 
     double bit_rate = 10e9;  // bits per second
     int samples_per_bit = 32;

@@ -7,7 +7,7 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["base", "model", "channel", "statistical", "time_domain", "run", "check", "sweep", "cli"]
+LAYERS = ["base", "model", "channel", "ibis", "statistical", "time_domain", "run", "check", "sweep", "cli"]
 OUTSIDE = {"host_defaults.h", "ibis_ami_model.h"}  # generated, and the models' public header
 INCLUDE = re.compile(r'^#include "([^"]+)"', re.M)
 
