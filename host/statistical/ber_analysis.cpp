@@ -74,6 +74,12 @@ void print_ber(const BerAnalysis &analysis, double bit_time, std::ostream &out)
     std::snprintf(line, sizeof line, "  BER at the sampling point (%+.3f UI from the ideal clock's): %.3g\n",
                   r.sampling_phase, r.ber_at_sampling_point);
     out << line;
+    if (r.folded_cursors > 0) {
+        std::snprintf(line, sizeof line,
+                      "  %zu smallest cursors folded into a Gaussian: they move no level by more than %.3g V\n",
+                      r.folded_cursors, r.fold_bound);
+        out << line;
+    }
 }
 
 } // namespace ami_host
