@@ -47,6 +47,7 @@ LinkSetup prepare_models(const RunSettings &s)
     setup.tx = prepare_model(s.tx, "Tx");
     setup.rx = prepare_model(s.rx, "Rx");
     setup.impairments = link_impairments(s.impairments.set, setup.tx.ami_file(), setup.rx.ami_file());
+    check_clock_offset(setup.impairments, s.bit_time());
     return setup;
 }
 

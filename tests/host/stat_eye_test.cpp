@@ -272,7 +272,7 @@ TEST(StatEye, AgreesWithTheErrorsCountedOnRandomBits)
     }
     long errors = 0, counted = 0;
     for (long n = span; n < bits - span; ++n, ++counted) {
-        const double at = cursor + edge_displacement(clock, n, n % 2 == 0, 0.0, ui) / in.sample_interval;
+        const double at = cursor + edge_displacement(clock, n, n % 2 == 0, 0.0) / in.sample_interval;
         double v = decision_noise(im.rx_noise, 3, n);
         for (long m = n - span; m <= n + span; ++m) {
             const double x = at + static_cast<double>((n - m) * spb);
@@ -363,26 +363,36 @@ TEST(Impairments, AModelDeclaresItsOwnSidesJitterAndNoise)
     EXPECT_EQ(im.rx_dcd.value, 0.0);
     EXPECT_EQ(im.tx_rj.value, 0.0);
 
-    // Tx_Sj counts only with its frequency; dual-Diracs combine point by point.
-    set_impairment(im, "Tx_Sj", "0.1UI");
+    // Dual-Diracs combine point by point; Tx_Sj enters with or without its
+    // frequency, as the same arcsine density.
     set_impairment(im, "Tx_DCD", "0.01UI");
+    EXPECT_EQ(sampling_jitter(im, 1e-10).offsets.size(), 4u * kSinusoidPoints);
+    set_impairment(im, "Tx_Sj", "0.1UI");
     const JitterDensity without = sampling_jitter(im, 1e-10);
-    EXPECT_EQ(without.offsets.size(), 4u * kSinusoidPoints);
-    EXPECT_LT(without.offsets.back(), 0.05);
+    EXPECT_GT(without.offsets.back(), 0.1);
     set_impairment(im, "Tx_Sj_Frequency", "1e6");
-    EXPECT_GT(sampling_jitter(im, 1e-10).offsets.back(), 0.1);
+    EXPECT_EQ(sampling_jitter(im, 1e-10).offsets, without.offsets);
+
+    // A recovered clock beyond half a UI would sample another bit.
+    for (const char *mean : {"0.5UI", "-5e-11"}) {
+        set_impairment(im, "Rx_Clock_Recovery_Mean", mean);
+        EXPECT_NO_THROW(check_clock_offset(im, 1e-10)) << mean;
+    }
+    for (const char *mean : {"0.51UI", "-3UI"}) {
+        set_impairment(im, "Rx_Clock_Recovery_Mean", mean);
+        EXPECT_THROW(check_clock_offset(im, 1e-10), Error) << mean;
+    }
 }
 
 TEST(TimingJitter, EdgesMoveByTheirComponents)
 {
-    const double ui = 1e-10;
     EdgeJitter dirac;
     dirac.dual_dirac = {3e-12};
     dirac.dcd = 1e-12;
     int early = 0;
     for (int64_t n = 0; n < 2000; ++n) {
         const bool rising = n % 3 == 0;
-        const double d = edge_displacement(dirac, n, rising, 0.0, ui) - (rising ? 1e-12 : -1e-12);
+        const double d = edge_displacement(dirac, n, rising, 0.0) - (rising ? 1e-12 : -1e-12);
         ASSERT_NEAR(std::fabs(d), 3e-12, 1e-24);
         early += d < 0;
     }
@@ -394,7 +404,7 @@ TEST(TimingJitter, EdgesMoveByTheirComponents)
     double sum = 0.0, squares = 0.0;
     const int count = 20000;
     for (int64_t n = 0; n < count; ++n) {
-        const double d = edge_displacement(random, n, true, 0.0, ui);
+        const double d = edge_displacement(random, n, true, 0.0);
         sum += d;
         squares += d * d;
     }
@@ -403,8 +413,8 @@ TEST(TimingJitter, EdgesMoveByTheirComponents)
 
     EdgeJitter sine;
     sine.sinusoids = {{4e-12, 1e8}};
-    EXPECT_NEAR(edge_displacement(sine, 7, true, 2.5e-9, ui), 4e-12 * std::sin(2 * std::numbers::pi * 0.25), 1e-24);
-    EXPECT_EQ(edge_displacement(sine, 7, true, 2.5e-9, ui), edge_displacement(sine, 7, false, 2.5e-9, ui));
+    EXPECT_NEAR(edge_displacement(sine, 7, true, 2.5e-9), 4e-12 * std::sin(2 * std::numbers::pi * 0.25), 1e-24);
+    EXPECT_EQ(edge_displacement(sine, 7, true, 2.5e-9), edge_displacement(sine, 7, false, 2.5e-9));
 }
 
 TEST(TimingJitter, TheStimulusKeepsEachEdgesTimeAndIsTheSameInAnyBlocks)
@@ -416,24 +426,33 @@ TEST(TimingJitter, TheStimulusKeepsEachEdgesTimeAndIsTheSameInAnyBlocks)
     for (size_t i = 0; i < plain.size(); ++i)
         ASSERT_EQ(plain[i], bits[i / 8] ? 0.5 : -0.5) << i;
 
+    // Also with edges moved past each other (Dj 0.7 UI).
+    EdgeJitter overtaking;
+    overtaking.dual_dirac = {0.7 * ui};
+    for (const EdgeJitter &edges : {EdgeJitter{3e-12, {2e-12}, 0.0, {}, 0.0, 11}, overtaking}) {
+        const std::vector<double> whole = jittered_nrz(edges, bits, 0, ui, dt, 0, 80);
+        std::vector<double> pieces;
+        for (int64_t from = 0; from < 80; from += 13) {
+            // Each block sees only the bits its edges reach, numbered from its first.
+            const int64_t first_bit = std::max<int64_t>(0, from / 8 - bits_reached(edges, ui));
+            const std::vector<uint8_t> near(bits.begin() + first_bit, bits.end());
+            const std::vector<double> block = jittered_nrz(edges, near, first_bit, ui, dt, from,
+                                                           static_cast<size_t>(std::min<int64_t>(13, 80 - from)));
+            pieces.insert(pieces.end(), block.begin(), block.end());
+        }
+        EXPECT_EQ(pieces, whole);
+        for (double v : whole)
+            EXPECT_TRUE(v >= -0.5 && v <= 0.5) << v;
+    }
+
     EdgeJitter j;
     j.rj = 3e-12;
     j.dual_dirac = {2e-12};
     j.seed = 11;
     const std::vector<double> whole = jittered_nrz(j, bits, 0, ui, dt, 0, 80);
-    std::vector<double> pieces;
-    for (int64_t from = 0; from < 80; from += 13) {
-        // Each block sees only the bits around it, numbered from its first.
-        const int64_t first_bit = std::max<int64_t>(0, from / 8 - 1);
-        const std::vector<uint8_t> near(bits.begin() + first_bit, bits.end());
-        const std::vector<double> block =
-            jittered_nrz(j, near, first_bit, ui, dt, from, static_cast<size_t>(std::min<int64_t>(13, 80 - from)));
-        pieces.insert(pieces.end(), block.begin(), block.end());
-    }
-    EXPECT_EQ(pieces, whole);
 
     // The rising edge that starts bit 1 lies where the sample's mean puts it.
-    const double edge = ui + edge_displacement(j, 1, true, ui, ui);
+    const double edge = ui + edge_displacement(j, 1, true, ui);
     const size_t s = static_cast<size_t>(edge / dt);
     EXPECT_NEAR((static_cast<double>(s) + 1) * dt - (whole[s] + 0.5) * dt, edge, 1e-20);
 }
