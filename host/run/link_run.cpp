@@ -170,8 +170,12 @@ public:
     // flow's last response (with its crosstalk columns, if any).
     void ber_eye()
     {
+        Progress progress(s_.progress);
+        progress.start("statistical eye");
         run_.ber = analyse_ber(run_.statistical.stages.back(), run_.statistical.aggressors, setup_.impairments,
-                               s_.bit_time(), s_.sample_interval(), s_.samples_per_bit, s_.impairments.target_ber);
+                               s_.bit_time(), s_.sample_interval(), s_.samples_per_bit, s_.impairments.target_ber,
+                               [&progress](double done) { progress.update(done); });
+        progress.finish();
     }
 
     void time_domain(const Instances &models, const std::vector<Aggressor> &aggressors)

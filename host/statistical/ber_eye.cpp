@@ -37,10 +37,13 @@ constexpr double kPhaseResolution = 1e-9;
 // two, where it exceeds kRelevance times the target ratio (or 1e-15 if
 // that is lower) and the phases are more than kFinestRefinement of a step
 // apart.
-constexpr double kRefineDecades = 0.01;
+constexpr double kRefineDecades = 0.002;
 constexpr double kRelevance = 1e-6;
 constexpr double kFinestRefinement = 1.0 / 4096.0;
 constexpr size_t kMaxRefinements = 4096;
+// A jitter density of at most this many points has its own offsets among
+// the phases that place the eye's height.
+constexpr size_t kExactOffsets = 64;
 // Ratios below this are taken as this one where logarithms are interpolated.
 constexpr double kLeastRatio = 1e-300;
 
@@ -133,7 +136,10 @@ struct Workspace {
     double step = 0.0;            // UI between grid phases
     long first = 0;               // grid index of the first row
     std::vector<std::vector<double>> rows;          // per grid phase, per threshold
-    std::vector<LevelDistribution> centre_levels;   // grid phases -reach .. reach
+    // Around phase 0, for its height: the grid phases -reach .. reach and the
+    // jitter's own offsets when it has few, in order of phase.
+    std::vector<double> centre_phases;
+    std::vector<LevelDistribution> centre_levels;
     long reach = 0;               // grid steps the jitter reaches
     PhaseProfile bathtub;         // threshold 0, refined between grid phases
     std::unique_ptr<JitterAverage> jittered_bathtub;
@@ -174,12 +180,35 @@ Workspace prepare(const StatEyeInput &in, Link &link)
         w.bathtub.ber.push_back(ber[thresholds / 2]);
         w.rows.push_back(std::move(ber));
         const long phase = w.first + static_cast<long>(p);
-        if (phase >= -w.reach && phase <= w.reach)
+        if (phase >= -w.reach && phase <= w.reach) {
+            w.centre_phases.push_back(static_cast<double>(phase) * w.step);
             w.centre_levels.push_back(std::move(levels));
+        }
         if (in.progress)
             in.progress(static_cast<double>(p + 1) / static_cast<double>(cursors.size()));
     }
     return w;
+}
+
+// Adds the jitter's offsets to the phases around phase 0, when it has few:
+// without a Gaussian the height is then exact.
+void add_jitter_offsets(const StatEyeInput &in, Workspace &w, const Link &link)
+{
+    if (in.jitter.offsets.size() > kExactOffsets)
+        return;
+    std::vector<std::pair<double, LevelDistribution>> nodes;
+    for (size_t i = 0; i < w.centre_phases.size(); ++i)
+        nodes.emplace_back(w.centre_phases[i], std::move(w.centre_levels[i]));
+    for (double offset : in.jitter.offsets)
+        if (std::none_of(nodes.begin(), nodes.end(), [&](const auto &n) { return n.first == offset; }))
+            nodes.emplace_back(offset, link.levels(offset));
+    std::sort(nodes.begin(), nodes.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    w.centre_phases.clear();
+    w.centre_levels.clear();
+    for (auto &n : nodes) {
+        w.centre_phases.push_back(n.first);
+        w.centre_levels.push_back(std::move(n.second));
+    }
 }
 
 // Adds phases to the bathtub until, between any two neighbours where it
@@ -236,10 +265,9 @@ double bathtub_at(const StatEyeInput &in, const Workspace &w, const Link &link, 
 double centre_ber(const StatEyeInput &in, const Workspace &w, const Link &link, double t)
 {
     PhaseProfile p;
-    for (size_t i = 0; i < w.centre_levels.size(); ++i) {
-        p.phase.push_back(static_cast<double>(static_cast<long>(i) - w.reach) * w.step);
-        p.ber.push_back(link.ber(w.centre_levels[i], t));
-    }
+    p.phase = w.centre_phases;
+    for (const LevelDistribution &d : w.centre_levels)
+        p.ber.push_back(link.ber(d, t));
     return JitterAverage(std::move(p), in.jitter)(0.0);
 }
 
@@ -445,6 +473,7 @@ StatEyeResult analyse_stat_eye(const StatEyeInput &in)
     Link link(in);
     Workspace w = prepare(in, link);
     if (has_jitter(in.jitter)) {
+        add_jitter_offsets(in, w, link);
         refine_bathtub(w.bathtub, link, w.step, in.target_ber);
         w.jittered_bathtub = std::make_unique<JitterAverage>(w.bathtub, in.jitter);
     }

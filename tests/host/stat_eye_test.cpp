@@ -183,7 +183,7 @@ TEST(StatEye, TheJitteredEyeDoesNotDependOnThePhaseGrid)
     struct Case {
         double dj, dcd, sj, rj;
     };
-    for (const Case c : {Case{0.05, 0.0, 0.0, 0.02}, Case{0.03, 0.007, 0.04, 0.01}}) {
+    for (const Case c : {Case{0.05, 0.0, 0.0, 0.02}, Case{0.03, 0.007, 0.04, 0.01}, Case{0.05, 0.0, 0.0, 0.0}}) {
         StatEyeInput in = input_for(lossy_pulse(16), 16);
         in.noise = 0.01;
         add_dual_dirac(in.jitter, c.dj);
