@@ -95,7 +95,7 @@ class BerFlowLargeJitter : public testing::TestWithParam<LargeJitter> {};
 TEST_P(BerFlowLargeJitter, CountedErrorsAgreeWithTheStatisticalRatio)
 {
     Impairments im;
-    set_impairment(im, "Rx_Noise", "0.05");
+    set_impairment(im, "Rx_Noise", "0.02");
     set_impairment(im, GetParam().name, GetParam().value);
     StatEyeInput in;
     in.pulse = pulse_response(low_pass_impulse(), kSamplesPerBit, kDt);
