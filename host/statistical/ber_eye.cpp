@@ -44,6 +44,10 @@ constexpr size_t kMaxRefinements = 4096;
 // A jitter density of at most this many points has its own offsets among
 // the phases that place the eye's height.
 constexpr size_t kExactOffsets = 64;
+// Rounds of refining the phases around phase 0 at the height's threshold,
+// where their ratios exceed kHeightRelevance times the target.
+constexpr int kCentreRefinements = 12;
+constexpr double kHeightRelevance = 1e-3;
 // Ratios below this are taken as this one where logarithms are interpolated.
 constexpr double kLeastRatio = 1e-300;
 
@@ -363,10 +367,10 @@ double edge_between(double open, double b_open, double closed, double b_closed, 
     return open;
 }
 
-// The eye's height at phase 0: the ratio is even in the threshold, so it is
-// twice the upper edge, bracketed on the grid and placed between.
-double centre_height(const StatEyeInput &in, const Workspace &w, const Link &link, const StatEyeResult &r,
-                     size_t centre_phase)
+// The upper edge of the eye at phase 0, bracketed on the grid and placed
+// between.
+double threshold_edge(const StatEyeInput &in, const Workspace &w, const Link &link, const StatEyeResult &r,
+                      size_t centre_phase)
 {
     auto ratio = [&](double t) { return centre_ber(in, w, link, t); };
     const size_t centre = r.threshold.size() / 2;
@@ -380,15 +384,58 @@ double centre_height(const StatEyeInput &in, const Workspace &w, const Link &lin
         b_above = above < r.threshold.size() ? ratio(r.threshold[above]) : 0.0;
     }
     if (above == r.threshold.size())
-        return 2.0 * r.threshold.back();
+        return r.threshold.back();
     double b_below = ratio(r.threshold[above - 1]);
     while (above > centre + 1 && b_below > in.target_ber) {
         --above;
         b_above = b_below;
         b_below = ratio(r.threshold[above - 1]);
     }
-    return 2.0 * edge_between(r.threshold[above - 1], b_below, r.threshold[above], b_above,
-                              kEdgeResolution * link.range(), in.target_ber, ratio);
+    return edge_between(r.threshold[above - 1], b_below, r.threshold[above], b_above, kEdgeResolution * link.range(),
+                        in.target_ber, ratio);
+}
+
+// Adds phases around phase 0 where, at threshold t, the exact ratio at the
+// middle of two neighbours is not what reading it between them gives.
+// Returns whether it added any.
+bool refine_centre(const StatEyeInput &in, Workspace &w, const Link &link, double t)
+{
+    // A phase whose ratio is this far below the target moves the height by
+    // less than this share of its own error.
+    const double relevant = kHeightRelevance * in.target_ber;
+    std::vector<double> ber;
+    for (const LevelDistribution &d : w.centre_levels)
+        ber.push_back(link.ber(d, t));
+    std::vector<std::pair<double, LevelDistribution>> added;
+    for (size_t i = 0; i + 1 < ber.size(); ++i) {
+        const double a = w.centre_phases[i], b = w.centre_phases[i + 1];
+        if (ber[i] == ber[i + 1] || std::max(ber[i], ber[i + 1]) < relevant || b - a <= kFinestRefinement * w.step)
+            continue;
+        LevelDistribution levels = link.levels(0.5 * (a + b));
+        const double mid = link.ber(levels, t);
+        if (std::fabs(log_ratio(mid) - 0.5 * (log_ratio(ber[i]) + log_ratio(ber[i + 1]))) > kRefineDecades)
+            added.emplace_back(0.5 * (a + b), std::move(levels));
+    }
+    for (auto &[phase, levels] : added) {
+        const size_t at = static_cast<size_t>(
+            std::upper_bound(w.centre_phases.begin(), w.centre_phases.end(), phase) - w.centre_phases.begin());
+        w.centre_phases.insert(w.centre_phases.begin() + static_cast<long>(at), phase);
+        w.centre_levels.insert(w.centre_levels.begin() + static_cast<long>(at), std::move(levels));
+    }
+    return !added.empty();
+}
+
+// The eye's height at phase 0: the ratio is even in the threshold, so it is
+// twice the upper edge, placed again while the phases around phase 0 are
+// refined where reading between them at that edge is not close.
+double centre_height(const StatEyeInput &in, Workspace &w, const Link &link, const StatEyeResult &r,
+                     size_t centre_phase)
+{
+    double edge = threshold_edge(in, w, link, r, centre_phase);
+    for (int round = 0; round < kCentreRefinements && edge < r.threshold.back() && refine_centre(in, w, link, edge);
+         ++round)
+        edge = threshold_edge(in, w, link, r, centre_phase);
+    return 2.0 * edge;
 }
 
 // Where the bathtub first rises above the target from phase index `centre`
