@@ -147,8 +147,8 @@ struct Workspace {
     long reach = 0;               // grid steps the jitter reaches
     PhaseProfile bathtub;         // threshold 0, refined between grid phases
     std::unique_ptr<JitterAverage> jittered_bathtub;
-    size_t folded = 0;
-    double fold_bound = 0.0;
+    size_t folded = 0;       // the most at any grid phase
+    double fold_bound = 0.0; // volts, the same
 };
 
 Workspace prepare(const StatEyeInput &in, Link &link)
@@ -160,19 +160,20 @@ Workspace prepare(const StatEyeInput &in, Link &link)
         w.reach = static_cast<long>(std::ceil(jitter_reach(in.jitter, w.step, kJitterCap, kNegligibleJitter) / w.step)) + 1;
     w.first = -half - w.reach;
 
-    std::vector<Cursors> cursors;
+    // The cursors are read twice rather than kept: a long pulse response
+    // has many at every phase.
+    const size_t phases = static_cast<size_t>(half + w.reach - w.first + 1);
+    auto phase_of = [&](size_t p) { return static_cast<double>(w.first + static_cast<long>(p)) * w.step; };
     double highest = 0.0;
-    for (long i = w.first; i <= half + w.reach; ++i) {
-        cursors.push_back(link.cursors(static_cast<double>(i) * w.step));
-        highest = std::max(highest, highest_level(cursors.back()));
-    }
+    for (size_t p = 0; p < phases; ++p)
+        highest = std::max(highest, highest_level(link.cursors(phase_of(p))));
     if (!(highest > 0.0))
         throw Error("the pulse response is zero: there is no eye");
     link.set_grid(1.05 * highest + 6.0 * in.noise + in.sensitivity, in.voltage_bins);
 
     const size_t thresholds = static_cast<size_t>(in.voltage_bins) + 1;
-    for (size_t p = 0; p < cursors.size(); ++p) {
-        LevelDistribution levels = link.levels(std::move(cursors[p]));
+    for (size_t p = 0; p < phases; ++p) {
+        LevelDistribution levels = link.levels(phase_of(p));
         w.folded = std::max(w.folded, levels.folded);
         w.fold_bound = std::max(w.fold_bound, levels.fold_bound);
         const std::vector<double> fall =
@@ -180,7 +181,7 @@ Workspace prepare(const StatEyeInput &in, Link &link)
         std::vector<double> ber(thresholds);
         for (size_t j = 0; j < thresholds; ++j)
             ber[j] = 0.5 * (fall[j] + fall[thresholds - 1 - j]);
-        w.bathtub.phase.push_back(static_cast<double>(w.first + static_cast<long>(p)) * w.step);
+        w.bathtub.phase.push_back(phase_of(p));
         w.bathtub.ber.push_back(ber[thresholds / 2]);
         w.rows.push_back(std::move(ber));
         const long phase = w.first + static_cast<long>(p);
@@ -189,7 +190,7 @@ Workspace prepare(const StatEyeInput &in, Link &link)
             w.centre_levels.push_back(std::move(levels));
         }
         if (in.progress)
-            in.progress(static_cast<double>(p + 1) / static_cast<double>(cursors.size()));
+            in.progress(static_cast<double>(p + 1) / static_cast<double>(phases));
     }
     return w;
 }
