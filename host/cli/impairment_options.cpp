@@ -29,6 +29,11 @@ std::string help_for(const std::string &name)
         return name + ", volts";
     if (name.ends_with("_Frequency"))
         return name + ", Hz";
+    if (name == "Tx_Sj" || name == "Rx_Sj")
+        return name + ", seconds or UI; without " + name + "_Frequency the phase is drawn afresh for every " +
+               (name == "Tx_Sj" ? "edge" : "clock") + " (the same arcsine density in the statistical eye)";
+    if (name == "Rx_Clock_Recovery_Mean")
+        return name + ", seconds or UI, signed, within +-0.5 UI";
     return name + ", seconds or UI (e.g. 0.01UI)";
 }
 

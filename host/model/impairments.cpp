@@ -5,6 +5,9 @@
 #include "base/host_error.h"
 #include "base/text.h"
 
+#include <cmath>
+#include <cstdio>
+
 namespace ami_host {
 
 namespace {
@@ -136,6 +139,19 @@ std::vector<std::string> take_declared_impairments(Impairments &impairments,
         taken.emplace_back(field->name);
     }
     return taken;
+}
+
+void check_clock_offset(const Impairments &impairments, double bit_time)
+{
+    const double ui = impairments.rx_clock_recovery_mean.ui(bit_time);
+    if (std::fabs(ui) > 0.5) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "Rx_Clock_Recovery_Mean of %.4g UI lies beyond half a UI: the clock would sample a "
+                      "neighbouring bit",
+                      ui);
+        throw Error(text);
+    }
 }
 
 Impairments link_impairments(const std::vector<std::pair<std::string, std::string>> &set, const AmiFile *tx,

@@ -16,7 +16,9 @@ namespace ami_host {
 struct Impairments {
     // Transmitter: moves the data's transition instants.
     TimeAmount tx_rj, tx_dj, tx_dcd, tx_sj;
-    double tx_sj_frequency = 0.0; // Hz; 0: not given, and Tx_Sj is then ignored
+    // Hz; 0: not given, and the time-domain flow draws Tx_Sj's phase afresh
+    // for every edge, which gives the arcsine density the statistical flow uses.
+    double tx_sj_frequency = 0.0;
     // Receiver: moves the sampling instants.
     TimeAmount rx_rj, rx_dj, rx_dcd, rx_sj;
     // Hz, set by option only. 0: the time-domain flow draws the sinusoid's
@@ -30,6 +32,11 @@ struct Impairments {
     double rx_noise = 0.0;       // volts, standard deviation at the decision point
     double rx_sensitivity = 0.0; // volts: samples closer than this to the threshold are not resolved
 };
+
+// Throws Error when Rx_Clock_Recovery_Mean lies more than half a bit from
+// the host's sampling instant: the clock would sample a neighbouring bit,
+// which neither flow can decide against its own.
+void check_clock_offset(const Impairments &impairments, double bit_time);
 
 // The names this record holds, as .ami files and options spell them
 // ("Tx_Rj", ..., "Rx_Receiver_Sensitivity", and "Rx_Sj_Frequency").

@@ -47,6 +47,7 @@ LinkSetup prepare_models(const RunSettings &s)
     setup.tx = prepare_model(s.tx, "Tx");
     setup.rx = prepare_model(s.rx, "Rx");
     setup.impairments = link_impairments(s.impairments.set, setup.tx.ami_file(), setup.rx.ami_file());
+    check_clock_offset(setup.impairments, s.bit_time());
     return setup;
 }
 
@@ -170,8 +171,12 @@ public:
     // flow's last response (with its crosstalk columns, if any).
     void ber_eye()
     {
+        Progress progress(s_.progress);
+        progress.start("statistical eye");
         run_.ber = analyse_ber(run_.statistical.stages.back(), run_.statistical.aggressors, setup_.impairments,
-                               s_.bit_time(), s_.sample_interval(), s_.samples_per_bit, s_.impairments.target_ber);
+                               s_.bit_time(), s_.sample_interval(), s_.samples_per_bit, s_.impairments.target_ber,
+                               [&progress](double done) { progress.update(done); });
+        progress.finish();
     }
 
     void time_domain(const Instances &models, const std::vector<Aggressor> &aggressors)

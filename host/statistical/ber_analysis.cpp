@@ -12,7 +12,7 @@ namespace ami_host {
 
 BerAnalysis analyse_ber(const StageResponse &after_rx, const std::vector<std::vector<double>> &aggressors,
                         const Impairments &impairments, double bit_time, double sample_interval, int samples_per_bit,
-                        double target_ber)
+                        double target_ber, const std::function<void(double)> &progress)
 {
     StatEyeInput input;
     input.pulse = after_rx.pulse;
@@ -24,6 +24,7 @@ BerAnalysis analyse_ber(const StageResponse &after_rx, const std::vector<std::ve
     input.phase_origin = after_rx.metrics.sampling_position;
     apply_impairments(input, impairments, bit_time);
     input.target_ber = target_ber;
+    input.progress = progress;
     const auto started = std::chrono::steady_clock::now();
     BerAnalysis analysis{impairments, analyse_stat_eye(input)};
     analysis.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -74,6 +75,12 @@ void print_ber(const BerAnalysis &analysis, double bit_time, std::ostream &out)
     std::snprintf(line, sizeof line, "  BER at the sampling point (%+.3f UI from the ideal clock's): %.3g\n",
                   r.sampling_phase, r.ber_at_sampling_point);
     out << line;
+    if (r.folded_cursors > 0) {
+        std::snprintf(line, sizeof line,
+                      "  %zu smallest cursors folded into a Gaussian: they move no level by more than %.3g V\n",
+                      r.folded_cursors, r.fold_bound);
+        out << line;
+    }
 }
 
 } // namespace ami_host

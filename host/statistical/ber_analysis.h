@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <iosfwd>
 
 namespace ami_host {
@@ -21,10 +22,11 @@ struct BerAnalysis {
 
 // The eye of `after_rx` (the statistical flow's last stage), with the
 // crosstalk of `aggressors` (their impulse responses after the Rx), its
-// phase 0 where the host's ideal clock samples.
+// phase 0 where the host's ideal clock samples; `progress`, if set, is told
+// the fraction done.
 BerAnalysis analyse_ber(const StageResponse &after_rx, const std::vector<std::vector<double>> &aggressors,
                         const Impairments &impairments, double bit_time, double sample_interval, int samples_per_bit,
-                        double target_ber);
+                        double target_ber, const std::function<void(double)> &progress = {});
 
 // Adds "statistical_eye" and "impairments" to the report, and the
 // analysis's time to its "timing".

@@ -1,31 +1,53 @@
-// The statistical eye. At every sampling phase the received level of a "one"
-// is half the main cursor plus every other cursor (and every crosstalk
-// value) times an independent, equally likely -1/2 or +1/2. Its distribution
-// is built on a voltage grid anchored at its exact lowest value, then the
-// noise turns it into the probability of a wrong decision at each threshold.
-// A "zero" is the mirror image of a "one", so one distribution serves both.
-// Jitter then averages these ratios over the phases the sampling instant
-// actually falls on.
+// The statistical eye. At every phase of a grid the level distribution of a
+// "one" (a "zero" is its mirror image) and the noise give the ratio at every
+// threshold before jitter. Jitter then averages those ratios over where the
+// sampling instant actually falls: for the figures (the bathtub at threshold
+// 0, the eye's edges, its height, the ratio at the sampling point) at the
+// jitter's exact offsets, the ratio between grid phases read in its
+// logarithm and refined where that reading is not close; for the whole
+// picture on a grid kSubSteps times finer than the phases. The edges are
+// found on these averages themselves, or without jitter on the exact ratio
+// at any phase.
 #include "statistical/ber_eye.h"
 
 #include "base/host_error.h"
-#include "base/linear_interpolation.h"
+#include "statistical/jitter_average.h"
+#include "statistical/level_distribution.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace ami_host {
 
 namespace {
 
-// Noise deviations beyond which the Gaussian tail is taken as 0 (or 1):
-// Q(9.5) is about 1e-21, far below any ratio the eye reports.
-constexpr double kTailReach = 9.5;
-// Jitter probability left out of the phase convolution.
+// Jitter probability left out.
 constexpr double kNegligibleJitter = 1e-22;
-// Bisection places an eye edge to this fraction of the threshold range.
+// Jitter further than this (UI) from the instant is taken as a guess (ratio 1/2).
+constexpr double kJitterCap = 4.0;
+// Steps of the picture's jitter grid per phase step.
+constexpr int kSubSteps = 4;
+// Bisection places an eye edge to these fractions of the threshold range and of a UI.
 constexpr double kEdgeResolution = 1e-13;
+constexpr double kPhaseResolution = 1e-9;
+// The bathtub before jitter is refined between two phases until its
+// logarithm at the middle is within this many decades of the mean of the
+// two, where it exceeds kRelevance times the target ratio (or 1e-15 if
+// that is lower) and the phases are more than kFinestRefinement of a step
+// apart.
+constexpr double kRefineDecades = 0.002;
+constexpr double kRelevance = 1e-6;
+constexpr double kFinestRefinement = 1.0 / 4096.0;
+constexpr size_t kMaxRefinements = 4096;
+// A jitter density of at most this many points has its own offsets among
+// the phases that place the eye's height.
+constexpr size_t kExactOffsets = 64;
+// Rounds of refining the phases around phase 0 at the height's threshold,
+// where their ratios exceed kHeightRelevance times the target.
+constexpr int kCentreRefinements = 12;
+constexpr double kHeightRelevance = 1e-3;
 // Ratios below this are taken as this one where logarithms are interpolated.
 constexpr double kLeastRatio = 1e-300;
 
@@ -43,248 +65,6 @@ size_t main_cursor_index(const std::vector<double> &pulse)
 double phase_origin(const StatEyeInput &in)
 {
     return in.phase_origin >= 0.0 ? in.phase_origin : static_cast<double>(main_cursor_index(in.pulse));
-}
-
-// What the bits contribute when bit 0 is sampled at fractional sample `x`.
-struct Cursors {
-    double main = 0.0;               // volts, of bit 0, with the polarity that makes the phase-0 cursor positive
-    std::vector<double> interfering; // magnitudes of every other bit's and every aggressor bit's value
-};
-
-void add_bit_values(const std::vector<double> &pulse, double x, double bit, bool skip_main,
-                    std::vector<double> &out)
-{
-    const double last = static_cast<double>(pulse.size() - 1);
-    const long first_k = static_cast<long>(std::ceil(-x / bit));
-    const long last_k = static_cast<long>(std::floor((last - x) / bit));
-    for (long k = first_k; k <= last_k; ++k) {
-        if (skip_main && k == 0)
-            continue;
-        const double v = std::fabs(sample_at(pulse, x + static_cast<double>(k) * bit));
-        if (v > 0.0)
-            out.push_back(v);
-    }
-}
-
-Cursors cursors_at(const StatEyeInput &in, double x, double polarity)
-{
-    Cursors c;
-    const double bit = in.samples_per_bit;
-    c.main = polarity * sample_at(in.pulse, x);
-    add_bit_values(in.pulse, x, bit, true, c.interfering);
-    for (const std::vector<double> &aggressor : in.crosstalk)
-        if (!aggressor.empty())
-            add_bit_values(aggressor, x, bit, false, c.interfering);
-    return c;
-}
-
-// The received level of a "one": lowest + k x step with probability mass[k].
-struct LevelDistribution {
-    double lowest = 0.0;
-    std::vector<double> mass;
-    std::vector<double> below; // below[k]: the mass under k, summed from the smallest
-};
-
-// Each interfering value v adds 0 or v with equal odds; v falls between two
-// steps of a grid `kFineSteps` times finer than `step`, and its share goes to
-// both in proportion, so that the mean stays exact and nothing lands below
-// the lowest level, which is exact. Every split widens the distribution a
-// little; on the fine grid the widening of all the cursors together stays
-// far below that of one split on the coarse grid, where the result is then
-// put in the same way, once.
-constexpr size_t kFineSteps = 8;
-
-LevelDistribution level_distribution(const Cursors &c, double step, std::vector<double> &fine)
-{
-    LevelDistribution d;
-    double half_sum = 0.0;
-    for (double v : c.interfering)
-        half_sum += 0.5 * v;
-    d.lowest = 0.5 * c.main - half_sum;
-    const double fine_step = step / kFineSteps;
-
-    // Smallest values first, while the distribution is still short; all in
-    // one buffer, each value's shifted half added from the top down.
-    std::vector<double> values = c.interfering;
-    std::sort(values.begin(), values.end());
-    size_t total = 1;
-    for (double v : values)
-        total += static_cast<size_t>(v / fine_step) + 1;
-    fine.assign(total, 0.0);
-    fine[0] = 1.0;
-    size_t size = 1;
-    for (double v : values) {
-        const double s = v / fine_step;
-        const size_t n = static_cast<size_t>(s);
-        const double up = s - static_cast<double>(n);
-        for (size_t i = size; i-- > 0;) {
-            const double half = 0.5 * fine[i];
-            fine[i] = half;
-            fine[i + n] += half * (1.0 - up);
-            fine[i + n + 1] += half * up;
-        }
-        size += n + 1;
-    }
-
-    d.mass.assign(size / kFineSteps + 2, 0.0);
-    for (size_t k = 0; k < size; ++k) {
-        const size_t coarse = k / kFineSteps;
-        const double up = static_cast<double>(k % kFineSteps) / kFineSteps;
-        d.mass[coarse] += fine[k] * (1.0 - up);
-        d.mass[coarse + 1] += fine[k] * up;
-    }
-    while (d.mass.size() > 1 && d.mass.back() == 0.0)
-        d.mass.pop_back();
-    d.below.assign(d.mass.size() + 1, 0.0);
-    for (size_t k = 0; k < d.mass.size(); ++k)
-        d.below[k + 1] = d.below[k] + d.mass[k];
-    return d;
-}
-
-// The smallest d with r + d x step >= value, and the largest with
-// r + d x step <= value, as that expression evaluates.
-long first_at_least(double r, double step, double value)
-{
-    long d = static_cast<long>(std::ceil((value - r) / step));
-    while (r + static_cast<double>(d - 1) * step >= value)
-        --d;
-    while (r + static_cast<double>(d) * step < value)
-        ++d;
-    return d;
-}
-
-long last_at_most(double r, double step, double value)
-{
-    long d = static_cast<long>(std::floor((value - r) / step));
-    while (r + static_cast<double>(d + 1) * step <= value)
-        ++d;
-    while (r + static_cast<double>(d) * step > value)
-        --d;
-    return d;
-}
-
-// The decision's noise and margin: a level v is taken for a zero at
-// threshold t with probability P(v + noise < t + sensitivity).
-struct Decision {
-    double noise = 0.0;
-    double sensitivity = 0.0;
-    double step = 0.0;
-
-    double reach() const { return kTailReach * noise; }
-    // P(noise < -distance): the chance that a level `distance` above the
-    // decision boundary falls below it.
-    double fall(double distance) const
-    {
-        if (noise > 0.0)
-            return gaussian_tail(distance / noise);
-        return distance < 0.0 ? 1.0 : distance == 0.0 ? 0.5 : 0.0;
-    }
-};
-
-// P(level + noise < u + sensitivity) for one distribution.
-double fall_below(const LevelDistribution &d, const Decision &dec, double u)
-{
-    const double r = d.lowest - u - dec.sensitivity; // distance of level k: r + k x step
-    const long mass_size = static_cast<long>(d.mass.size());
-    const long k_lo = first_at_least(r, dec.step, -dec.reach());
-    const long k_hi = std::min(last_at_most(r, dec.step, dec.reach()), mass_size - 1);
-    double sum = d.below[static_cast<size_t>(std::clamp(k_lo, 0L, mass_size))];
-    for (long k = std::max(k_lo, 0L); k <= k_hi; ++k)
-        sum += d.mass[static_cast<size_t>(k)] * dec.fall(r + static_cast<double>(k) * dec.step);
-    return sum;
-}
-
-// The same at every threshold -range + j x step, j = 0 .. count - 1. The
-// distances depend on k - j only, so the noise's tail is evaluated once per
-// difference.
-std::vector<double> fall_below_thresholds(const LevelDistribution &d, const Decision &dec, double range,
-                                          size_t count)
-{
-    const double r = d.lowest + range - dec.sensitivity; // distance of level k at threshold j: r + (k - j) x step
-    const long d_lo = first_at_least(r, dec.step, -dec.reach());
-    const long d_hi = last_at_most(r, dec.step, dec.reach());
-    std::vector<double> kernel;
-    for (long diff = d_lo; diff <= d_hi; ++diff)
-        kernel.push_back(dec.fall(r + static_cast<double>(diff) * dec.step));
-    const long mass_size = static_cast<long>(d.mass.size());
-    std::vector<double> out(count);
-    for (size_t j = 0; j < count; ++j) {
-        const long jl = static_cast<long>(j);
-        const long k_lo = jl + d_lo;
-        const long k_hi = std::min(jl + d_hi, mass_size - 1);
-        double sum = d.below[static_cast<size_t>(std::clamp(k_lo, 0L, mass_size))];
-        for (long k = std::max(k_lo, 0L); k <= k_hi; ++k)
-            sum += d.mass[static_cast<size_t>(k)] * kernel[static_cast<size_t>(k - k_lo)];
-        out[j] = sum;
-    }
-    return out;
-}
-
-// The jitter as weights of whole phase steps: weight[lag + reach] is the
-// chance that the sampling instant falls in the step `lag` steps away.
-struct PhaseWeights {
-    long reach = 0;
-    std::vector<double> weight;
-    // The chance that it falls further away still, where a decision is as
-    // good as a guess (ratio 1/2): only for jitter that reaches beyond a whole
-    // UI; otherwise it is below kNegligibleJitter and left out.
-    double outside = 0.0;
-};
-
-PhaseWeights phase_weights(const JitterDensity &jitter, int phases_per_ui)
-{
-    const double h = 1.0 / phases_per_ui;
-    auto beyond = [&](long lag) {
-        const double edge = (static_cast<double>(lag) + 0.5) * h;
-        return jitter_below(jitter, -edge) + jitter_above(jitter, edge);
-    };
-    PhaseWeights w;
-    while (w.reach < phases_per_ui && beyond(w.reach) >= kNegligibleJitter)
-        ++w.reach;
-    const double outside = beyond(w.reach);
-    w.outside = outside >= kNegligibleJitter ? outside : 0.0;
-    for (long lag = -w.reach; lag <= w.reach; ++lag) {
-        const double a = (static_cast<double>(lag) - 0.5) * h, b = (static_cast<double>(lag) + 0.5) * h;
-        // Each side from its own tail, so that small weights keep their digits.
-        double p = 0.0;
-        if (lag > 0)
-            p = jitter_above(jitter, a) - jitter_above(jitter, b);
-        else if (lag < 0)
-            p = jitter_below(jitter, b) - jitter_below(jitter, a);
-        else
-            p = 1.0 - jitter_below(jitter, a) - jitter_above(jitter, b);
-        w.weight.push_back(std::max(p, 0.0));
-    }
-    return w;
-}
-
-double log_ratio(double ber) { return std::log10(std::max(ber, kLeastRatio)); }
-
-// Where log10 of a ratio, linear between (x0, b0) and (x1, b1), reaches `target`.
-double crossing(double x0, double b0, double x1, double b1, double target)
-{
-    const double l0 = log_ratio(b0), l1 = log_ratio(b1);
-    if (l1 == l0)
-        return x0;
-    return x0 + (x1 - x0) * (log_ratio(target) - l0) / (l1 - l0);
-}
-
-// The first index from `centre` in direction `dir` whose value exceeds
-// `target` (values[centre] does not), and where the curve crosses it; the
-// end of the grid when none does.
-double edge_of(const std::vector<double> &axis, const std::vector<double> &values, size_t centre, int dir,
-               double target)
-{
-    size_t i = centre;
-    while (true) {
-        const bool at_end = dir > 0 ? i + 1 >= values.size() : i == 0;
-        if (at_end)
-            return axis[i];
-        const size_t next = dir > 0 ? i + 1 : i - 1;
-        if (values[next] > target)
-            return crossing(axis[i], values[i], axis[next], values[next], target);
-        i = next;
-    }
 }
 
 void check_input(const StatEyeInput &in)
@@ -306,92 +86,403 @@ void check_input(const StatEyeInput &in)
         throw Error("noise and sensitivity cannot be negative");
 }
 
-// Everything the analysis works from: the pre-jitter ratios at every phase
-// the jitter reaches, and the distributions near phase 0 that place the eye
-// height exactly.
-struct Workspace {
-    PhaseWeights weights;
-    Decision decision;
-    double range = 0.0; // thresholds run from -range to +range
-    size_t thresholds = 0;
-    std::vector<std::vector<double>> raw_ber;       // per pre-jitter phase, per threshold
-    std::vector<LevelDistribution> centre_levels; // pre-jitter phases -reach .. reach
+bool has_jitter(const JitterDensity &j)
+{
+    return j.sigma > 0.0 || j.offsets.size() != 1 || j.offsets.front() != 0.0;
+}
+
+double log_ratio(double ber) { return std::log10(std::max(ber, kLeastRatio)); }
+
+// The link before jitter at any phase (UI from phase 0).
+class Link {
+public:
+    explicit Link(const StatEyeInput &in)
+        : in_(in), origin_(phase_origin(in)), samples_per_ui_(in.samples_per_bit)
+    {
+        polarity_ = in.pulse[main_cursor_index(in.pulse)] < 0.0 ? -1.0 : 1.0;
+    }
+
+    Cursors cursors(double phase) const
+    {
+        return cursors_at(in_.pulse, in_.crosstalk, in_.samples_per_bit, origin_ + phase * samples_per_ui_, polarity_);
+    }
+
+    // Thresholds from -range to range, `bins` steps.
+    void set_grid(double range, int bins)
+    {
+        range_ = range;
+        decision_ = {in_.noise, in_.sensitivity, 2.0 * range / bins};
+    }
+    double range() const { return range_; }
+    const Decision &decision() const { return decision_; }
+
+    LevelDistribution levels(const Cursors &c) const { return level_distribution(c, decision_.step, scratch_); }
+    LevelDistribution levels(double phase) const { return levels(cursors(phase)); }
+
+    // The ratio at threshold t of a distribution: a one errs below t, a
+    // zero (the one mirrored) above it.
+    double ber(const LevelDistribution &d, double t) const
+    {
+        return 0.5 * (fall_below(d, decision_, t) + fall_below(d, decision_, -t));
+    }
+    double centre_ber(double phase) const { return fall_below(levels(phase), decision_, 0.0); }
+
+private:
+    const StatEyeInput &in_;
+    double origin_, samples_per_ui_, polarity_ = 1.0;
+    double range_ = 0.0;
+    Decision decision_;
+    mutable std::vector<double> scratch_;
 };
 
-Workspace prepare(const StatEyeInput &in)
+// The ratios before jitter on the phase grid, and what the figures need.
+struct Workspace {
+    double step = 0.0;            // UI between grid phases
+    long first = 0;               // grid index of the first row
+    std::vector<std::vector<double>> rows;          // per grid phase, per threshold
+    // Around phase 0, for its height: the grid phases -reach .. reach and the
+    // jitter's own offsets when it has few, in order of phase.
+    std::vector<double> centre_phases;
+    std::vector<LevelDistribution> centre_levels;
+    long reach = 0;               // grid steps the jitter reaches
+    PhaseProfile bathtub;         // threshold 0, refined between grid phases
+    std::unique_ptr<JitterAverage> jittered_bathtub;
+    size_t folded = 0;       // the most at any grid phase
+    double fold_bound = 0.0; // volts, the same
+};
+
+Workspace prepare(const StatEyeInput &in, Link &link)
 {
     Workspace w;
-    w.weights = phase_weights(in.jitter, in.phases_per_ui);
+    w.step = 1.0 / in.phases_per_ui;
     const long half = in.phases_per_ui / 2;
-    const long reach = w.weights.reach;
-    const size_t cursor = main_cursor_index(in.pulse);
-    const double polarity = in.pulse[cursor] < 0.0 ? -1.0 : 1.0;
-    const double origin = phase_origin(in);
-    const double samples_per_phase = static_cast<double>(in.samples_per_bit) / in.phases_per_ui;
+    if (has_jitter(in.jitter))
+        w.reach = static_cast<long>(std::ceil(jitter_reach(in.jitter, w.step, kJitterCap, kNegligibleJitter) / w.step)) + 1;
+    w.first = -half - w.reach;
 
-    std::vector<Cursors> cursors;
+    // The cursors are read twice rather than kept: a long pulse response
+    // has many at every phase.
+    const size_t phases = static_cast<size_t>(half + w.reach - w.first + 1);
+    auto phase_of = [&](size_t p) { return static_cast<double>(w.first + static_cast<long>(p)) * w.step; };
     double highest = 0.0;
-    for (long i = -half - reach; i <= half + reach; ++i) {
-        cursors.push_back(cursors_at(in, origin + static_cast<double>(i) * samples_per_phase, polarity));
-        double level = 0.5 * std::fabs(cursors.back().main);
-        for (double v : cursors.back().interfering)
-            level += 0.5 * v;
-        highest = std::max(highest, level);
-    }
+    for (size_t p = 0; p < phases; ++p)
+        highest = std::max(highest, highest_level(link.cursors(phase_of(p))));
     if (!(highest > 0.0))
         throw Error("the pulse response is zero: there is no eye");
+    link.set_grid(1.05 * highest + 6.0 * in.noise + in.sensitivity, in.voltage_bins);
 
-    w.range = 1.05 * highest + 6.0 * in.noise + in.sensitivity;
-    w.thresholds = static_cast<size_t>(in.voltage_bins) + 1;
-    w.decision = {in.noise, in.sensitivity, 2.0 * w.range / in.voltage_bins};
-    std::vector<double> scratch;
-    for (size_t p = 0; p < cursors.size(); ++p) {
-        LevelDistribution levels = level_distribution(cursors[p], w.decision.step, scratch);
-        const std::vector<double> fall = fall_below_thresholds(levels, w.decision, w.range, w.thresholds);
-        // A one errs below t, a zero above it; the zero's level is the one's mirrored.
-        std::vector<double> ber(w.thresholds);
-        for (size_t j = 0; j < w.thresholds; ++j)
-            ber[j] = 0.5 * (fall[j] + fall[w.thresholds - 1 - j]);
-        w.raw_ber.push_back(std::move(ber));
-        const long phase = static_cast<long>(p) - half - reach;
-        if (phase >= -reach && phase <= reach)
+    const size_t thresholds = static_cast<size_t>(in.voltage_bins) + 1;
+    for (size_t p = 0; p < phases; ++p) {
+        LevelDistribution levels = link.levels(phase_of(p));
+        w.folded = std::max(w.folded, levels.folded);
+        w.fold_bound = std::max(w.fold_bound, levels.fold_bound);
+        const std::vector<double> fall =
+            fall_below_thresholds(levels, link.decision(), link.range(), thresholds);
+        std::vector<double> ber(thresholds);
+        for (size_t j = 0; j < thresholds; ++j)
+            ber[j] = 0.5 * (fall[j] + fall[thresholds - 1 - j]);
+        w.bathtub.phase.push_back(phase_of(p));
+        w.bathtub.ber.push_back(ber[thresholds / 2]);
+        w.rows.push_back(std::move(ber));
+        const long phase = w.first + static_cast<long>(p);
+        if (phase >= -w.reach && phase <= w.reach) {
+            w.centre_phases.push_back(static_cast<double>(phase) * w.step);
             w.centre_levels.push_back(std::move(levels));
+        }
+        if (in.progress)
+            in.progress(static_cast<double>(p + 1) / static_cast<double>(phases));
     }
     return w;
 }
 
-// The ratio at phase 0 and threshold t, from the distributions themselves
-// rather than the threshold grid.
-double centre_ber(const Workspace &w, double t)
+// Adds the jitter's offsets to the phases around phase 0, when it has few:
+// without a Gaussian the height is then exact.
+void add_jitter_offsets(const StatEyeInput &in, Workspace &w, const Link &link)
 {
-    double sum = 0.5 * w.weights.outside;
-    for (size_t i = 0; i < w.centre_levels.size(); ++i) {
-        if (w.weights.weight[i] == 0.0)
-            continue;
-        const LevelDistribution &d = w.centre_levels[i];
-        sum += w.weights.weight[i] * 0.5 * (fall_below(d, w.decision, t) + fall_below(d, w.decision, -t));
+    if (in.jitter.offsets.size() > kExactOffsets)
+        return;
+    std::vector<std::pair<double, LevelDistribution>> nodes;
+    for (size_t i = 0; i < w.centre_phases.size(); ++i)
+        nodes.emplace_back(w.centre_phases[i], std::move(w.centre_levels[i]));
+    for (double offset : in.jitter.offsets)
+        if (std::none_of(nodes.begin(), nodes.end(), [&](const auto &n) { return n.first == offset; }))
+            nodes.emplace_back(offset, link.levels(offset));
+    std::sort(nodes.begin(), nodes.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    w.centre_phases.clear();
+    w.centre_levels.clear();
+    for (auto &n : nodes) {
+        w.centre_phases.push_back(n.first);
+        w.centre_levels.push_back(std::move(n.second));
     }
-    return sum;
+}
+
+// Adds phases to the bathtub until, between any two neighbours where it
+// matters, the exact ratio at the middle is what reading it between them
+// gives.
+void refine_bathtub(PhaseProfile &b, const Link &link, double step, double target)
+{
+    struct Piece {
+        double a, b, ber_a, ber_b;
+    };
+    std::vector<Piece> pending;
+    for (size_t i = 0; i + 1 < b.phase.size(); ++i)
+        pending.push_back({b.phase[i], b.phase[i + 1], b.ber[i], b.ber[i + 1]});
+    const double relevant = kRelevance * std::min(target, 1e-15);
+    PhaseProfile added;
+    while (!pending.empty() && added.phase.size() < kMaxRefinements) {
+        const Piece p = pending.back();
+        pending.pop_back();
+        if (p.ber_a == p.ber_b || std::max(p.ber_a, p.ber_b) < relevant || p.b - p.a <= kFinestRefinement * step)
+            continue;
+        const double mid = 0.5 * (p.a + p.b);
+        const double ber = link.centre_ber(mid);
+        added.phase.push_back(mid);
+        added.ber.push_back(ber);
+        if (std::fabs(log_ratio(ber) - 0.5 * (log_ratio(p.ber_a) + log_ratio(p.ber_b))) > kRefineDecades) {
+            pending.push_back({p.a, mid, p.ber_a, ber});
+            pending.push_back({mid, p.b, ber, p.ber_b});
+        }
+    }
+    std::vector<size_t> order(b.phase.size() + added.phase.size());
+    PhaseProfile all = b;
+    all.phase.insert(all.phase.end(), added.phase.begin(), added.phase.end());
+    all.ber.insert(all.ber.end(), added.ber.begin(), added.ber.end());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t x, size_t y) { return all.phase[x] < all.phase[y]; });
+    b = {};
+    for (size_t i : order) {
+        b.phase.push_back(all.phase[i]);
+        b.ber.push_back(all.ber[i]);
+    }
+}
+
+// The ratio at threshold 0 and any phase: with jitter, averaged over it;
+// without, exact.
+double bathtub_at(const StatEyeInput &in, const Workspace &w, const Link &link, double phase)
+{
+    if (!has_jitter(in.jitter))
+        return link.centre_ber(phase);
+    return (*w.jittered_bathtub)(phase);
+}
+
+// The ratio at phase 0 and any threshold, from the grid phases' distributions.
+double centre_ber(const StatEyeInput &in, const Workspace &w, const Link &link, double t)
+{
+    PhaseProfile p;
+    p.phase = w.centre_phases;
+    for (const LevelDistribution &d : w.centre_levels)
+        p.ber.push_back(link.ber(d, t));
+    return JitterAverage(std::move(p), in.jitter)(0.0);
+}
+
+// The jittered ratios on the picture's grid: every row interpolated (in its
+// logarithm) to each point of a grid kSubSteps times finer, and added to the
+// output phases the jitter weights reach it from.
+std::vector<double> jittered_surface(const StatEyeInput &in, const Workspace &w, size_t phases, size_t thresholds)
+{
+    const double sub = w.step / kSubSteps;
+    const JitterKernel kernel = jitter_kernel(in.jitter, sub, static_cast<double>(w.reach) * w.step);
+    const long half = in.phases_per_ui / 2;
+    std::vector<double> out(phases * thresholds, 0.5 * kernel.outside);
+    std::vector<std::vector<double>> logs(w.rows.size(), std::vector<double>(thresholds));
+    for (size_t r = 0; r < w.rows.size(); ++r)
+        for (size_t t = 0; t < thresholds; ++t)
+            logs[r][t] = std::log(std::max(w.rows[r][t], kLeastRatio));
+    std::vector<double> row(thresholds);
+    const long kernel_last = kernel.first + static_cast<long>(kernel.weight.size()) - 1;
+    const long first_sub = w.first * kSubSteps, last_sub = -w.first * kSubSteps;
+    for (long u = first_sub; u <= last_sub; ++u) {
+        const long r = (u - first_sub) / kSubSteps;
+        const long within = (u - first_sub) % kSubSteps;
+        bool needed = false;
+        for (long j = -half; j <= half && !needed; ++j) {
+            const long s = u - j * kSubSteps;
+            needed = s >= kernel.first && s <= kernel_last && kernel.weight[static_cast<size_t>(s - kernel.first)] != 0.0;
+        }
+        if (!needed)
+            continue;
+        const std::vector<double> &a = w.rows[static_cast<size_t>(r)];
+        if (within == 0) {
+            row = a;
+        } else {
+            const double f = static_cast<double>(within) / kSubSteps;
+            const std::vector<double> &la = logs[static_cast<size_t>(r)], &lb = logs[static_cast<size_t>(r + 1)];
+            const std::vector<double> &b = w.rows[static_cast<size_t>(r + 1)];
+            for (size_t t = 0; t < thresholds; ++t)
+                row[t] = a[t] == 0.0 && b[t] == 0.0 ? 0.0 : std::exp(la[t] + f * (lb[t] - la[t]));
+        }
+        for (long j = -half; j <= half; ++j) {
+            const long s = u - j * kSubSteps;
+            if (s < kernel.first || s > kernel_last)
+                continue;
+            const double weight = kernel.weight[static_cast<size_t>(s - kernel.first)];
+            if (weight == 0.0)
+                continue;
+            double *o = &out[static_cast<size_t>(j + half) * thresholds];
+            for (size_t t = 0; t < thresholds; ++t)
+                o[t] += weight * row[t];
+        }
+    }
+    return out;
+}
+
+// Where the ratio reaches the target between `open` (ratio b_open, at or
+// below the target) and `closed` (b_closed, above it), to `resolution`:
+// false position on its logarithm, the stuck end's value halved when one
+// end keeps moving (Illinois), and a bisection after every step that does
+// not halve the bracket. A smooth bathtub takes a few steps, a staircase
+// (no noise) is bisected.
+template <typename Ratio>
+double edge_between(double open, double b_open, double closed, double b_closed, double resolution, double target,
+                    Ratio ratio)
+{
+    const double goal = log_ratio(target);
+    double f_open = log_ratio(b_open) - goal, f_closed = log_ratio(b_closed) - goal;
+    int kept = 0; // +1: open moved last, -1: closed did
+    bool bisect = false;
+    while (std::fabs(closed - open) > resolution) {
+        const double width = std::fabs(closed - open);
+        const double mid = 0.5 * (open + closed);
+        double x = bisect || !(f_closed > f_open) ? mid : open + (closed - open) * (-f_open / (f_closed - f_open));
+        if (!(std::fabs(x - open) > 0.0 && std::fabs(closed - x) > 0.0 && std::fabs(closed - x) < width))
+            x = mid;
+        if (x == open || x == closed)
+            break;
+        const double f = log_ratio(ratio(x)) - goal;
+        if (f <= 0.0) {
+            open = x;
+            f_open = f;
+            if (kept > 0)
+                f_closed *= 0.5;
+            kept = 1;
+        } else {
+            closed = x;
+            f_closed = f;
+            if (kept < 0)
+                f_open *= 0.5;
+            kept = -1;
+        }
+        bisect = !bisect && std::fabs(closed - open) > 0.5 * width;
+    }
+    return open;
+}
+
+// The upper edge of the eye at phase 0, bracketed on the grid and placed
+// between.
+double threshold_edge(const StatEyeInput &in, const Workspace &w, const Link &link, const StatEyeResult &r,
+                      size_t centre_phase)
+{
+    auto ratio = [&](double t) { return centre_ber(in, w, link, t); };
+    const size_t centre = r.threshold.size() / 2;
+    size_t above = centre + 1;
+    while (above < r.threshold.size() && ber_at(r, centre_phase, above) <= in.target_ber)
+        ++above;
+    // The grid's picture and the exact ratio may differ by a step.
+    double b_above = above < r.threshold.size() ? ratio(r.threshold[above]) : 0.0;
+    while (above < r.threshold.size() && b_above <= in.target_ber) {
+        ++above;
+        b_above = above < r.threshold.size() ? ratio(r.threshold[above]) : 0.0;
+    }
+    if (above == r.threshold.size())
+        return r.threshold.back();
+    double b_below = ratio(r.threshold[above - 1]);
+    while (above > centre + 1 && b_below > in.target_ber) {
+        --above;
+        b_above = b_below;
+        b_below = ratio(r.threshold[above - 1]);
+    }
+    return edge_between(r.threshold[above - 1], b_below, r.threshold[above], b_above, kEdgeResolution * link.range(),
+                        in.target_ber, ratio);
+}
+
+// Adds phases around phase 0 where, at threshold t, the exact ratio at the
+// middle of two neighbours is not what reading it between them gives.
+// Returns whether it added any.
+bool refine_centre(const StatEyeInput &in, Workspace &w, const Link &link, double t)
+{
+    // A phase whose ratio is this far below the target moves the height by
+    // less than this share of its own error.
+    const double relevant = kHeightRelevance * in.target_ber;
+    std::vector<double> ber;
+    for (const LevelDistribution &d : w.centre_levels)
+        ber.push_back(link.ber(d, t));
+    std::vector<std::pair<double, LevelDistribution>> added;
+    for (size_t i = 0; i + 1 < ber.size(); ++i) {
+        const double a = w.centre_phases[i], b = w.centre_phases[i + 1];
+        if (ber[i] == ber[i + 1] || std::max(ber[i], ber[i + 1]) < relevant || b - a <= kFinestRefinement * w.step)
+            continue;
+        LevelDistribution levels = link.levels(0.5 * (a + b));
+        const double mid = link.ber(levels, t);
+        if (std::fabs(log_ratio(mid) - 0.5 * (log_ratio(ber[i]) + log_ratio(ber[i + 1]))) > kRefineDecades)
+            added.emplace_back(0.5 * (a + b), std::move(levels));
+    }
+    for (auto &[phase, levels] : added) {
+        const size_t at = static_cast<size_t>(
+            std::upper_bound(w.centre_phases.begin(), w.centre_phases.end(), phase) - w.centre_phases.begin());
+        w.centre_phases.insert(w.centre_phases.begin() + static_cast<long>(at), phase);
+        w.centre_levels.insert(w.centre_levels.begin() + static_cast<long>(at), std::move(levels));
+    }
+    return !added.empty();
 }
 
 // The eye's height at phase 0: the ratio is even in the threshold, so it is
-// twice the upper edge, found on the grid and placed by bisection.
-double centre_height(const Workspace &w, const StatEyeResult &r, size_t centre_phase, double target)
+// twice the upper edge, placed again while the phases around phase 0 are
+// refined where reading between them at that edge is not close.
+double centre_height(const StatEyeInput &in, Workspace &w, const Link &link, const StatEyeResult &r,
+                     size_t centre_phase)
 {
-    const size_t centre = r.threshold.size() / 2;
-    size_t above = centre + 1;
-    while (above < r.threshold.size() && ber_at(r, centre_phase, above) <= target)
-        ++above;
-    if (above == r.threshold.size())
-        return 2.0 * r.threshold.back();
-    double open = r.threshold[above - 1], closed = r.threshold[above];
-    while (closed - open > kEdgeResolution * w.range) {
-        const double mid = 0.5 * (open + closed);
-        if (mid == open || mid == closed)
-            break;
-        (centre_ber(w, mid) <= target ? open : closed) = mid;
+    double edge = threshold_edge(in, w, link, r, centre_phase);
+    for (int round = 0; round < kCentreRefinements && edge < r.threshold.back() && refine_centre(in, w, link, edge);
+         ++round)
+        edge = threshold_edge(in, w, link, r, centre_phase);
+    return 2.0 * edge;
+}
+
+// Where the bathtub first rises above the target from phase index `centre`
+// in direction `dir`; the grid's end when it never does.
+double eye_edge(const StatEyeInput &in, const Workspace &w, const Link &link, const StatEyeResult &r,
+                size_t centre, int dir)
+{
+    size_t i = centre;
+    while (true) {
+        const bool at_end = dir > 0 ? i + 1 >= r.phase.size() : i == 0;
+        if (at_end)
+            return r.phase[i];
+        const size_t next = dir > 0 ? i + 1 : i - 1;
+        if (r.horizontal_bathtub[next] > in.target_ber)
+            return edge_between(r.phase[i], r.horizontal_bathtub[i], r.phase[next], r.horizontal_bathtub[next],
+                                kPhaseResolution, in.target_ber,
+                                [&](double phase) { return bathtub_at(in, w, link, phase); });
+        i = next;
     }
-    return 2.0 * open;
+}
+
+// Where log10 of a ratio, linear between (x0, b0) and (x1, b1), reaches `target`.
+double crossing(double x0, double b0, double x1, double b1, double target)
+{
+    const double l0 = log_ratio(b0), l1 = log_ratio(b1);
+    if (l1 == l0)
+        return x0;
+    return x0 + (x1 - x0) * (log_ratio(target) - l0) / (l1 - l0);
+}
+
+// The first index from `centre` in direction `dir` whose value exceeds
+// `target` (values[centre] does not), and where the curve crosses it; the
+// end of the grid when none does.
+double contour_edge(const std::vector<double> &axis, const std::vector<double> &values, size_t centre, int dir,
+                    double target)
+{
+    size_t i = centre;
+    while (true) {
+        const bool at_end = dir > 0 ? i + 1 >= values.size() : i == 0;
+        if (at_end)
+            return axis[i];
+        const size_t next = dir > 0 ? i + 1 : i - 1;
+        if (values[next] > target)
+            return crossing(axis[i], values[i], axis[next], values[next], target);
+        i = next;
+    }
 }
 
 void contours_of(const StatEyeInput &in, StatEyeResult &r)
@@ -405,9 +496,9 @@ void contours_of(const StatEyeInput &in, StatEyeResult &r)
             for (size_t t = 0; t < column.size(); ++t)
                 column[t] = ber_at(r, p, t);
             const bool open = column[centre] <= level;
-            c.upper.push_back(open ? edge_of(r.threshold, column, centre, 1, level)
+            c.upper.push_back(open ? contour_edge(r.threshold, column, centre, 1, level)
                                    : std::numeric_limits<double>::quiet_NaN());
-            c.lower.push_back(open ? edge_of(r.threshold, column, centre, -1, level)
+            c.lower.push_back(open ? contour_edge(r.threshold, column, centre, -1, level)
                                    : std::numeric_limits<double>::quiet_NaN());
         }
         r.contours.push_back(std::move(c));
@@ -427,59 +518,50 @@ void apply_impairments(StatEyeInput &input, const Impairments &impairments, doub
 StatEyeResult analyse_stat_eye(const StatEyeInput &in)
 {
     check_input(in);
-    const Workspace w = prepare(in);
+    Link link(in);
+    Workspace w = prepare(in, link);
+    if (has_jitter(in.jitter)) {
+        add_jitter_offsets(in, w, link);
+        refine_bathtub(w.bathtub, link, w.step, in.target_ber);
+        w.jittered_bathtub = std::make_unique<JitterAverage>(w.bathtub, in.jitter);
+    }
     const long half = in.phases_per_ui / 2;
-    const long reach = w.weights.reach;
+    const size_t thresholds = static_cast<size_t>(in.voltage_bins) + 1;
 
     StatEyeResult r;
     r.bit_time = in.samples_per_bit * in.sample_interval;
-    const size_t cursor = main_cursor_index(in.pulse);
     r.cursor_time = phase_origin(in) * in.sample_interval;
-    r.main_cursor = in.pulse[cursor];
+    r.main_cursor = in.pulse[main_cursor_index(in.pulse)];
     r.target_ber = in.target_ber;
+    r.folded_cursors = w.folded;
+    r.fold_bound = w.fold_bound;
     for (long j = -half; j <= half; ++j)
-        r.phase.push_back(static_cast<double>(j) / in.phases_per_ui);
-    for (size_t t = 0; t < w.thresholds; ++t)
-        r.threshold.push_back(-w.range + static_cast<double>(t) * w.decision.step);
+        r.phase.push_back(static_cast<double>(j) * w.step);
+    for (size_t t = 0; t < thresholds; ++t)
+        r.threshold.push_back(-link.range() + static_cast<double>(t) * link.decision().step);
+    r.ber = jittered_surface(in, w, r.phase.size(), thresholds);
 
-    // BER(phase j) = sum over lags of weight(lag) x BER_raw(phase j + lag).
-    r.ber.assign(r.phase.size() * w.thresholds, 0.5 * w.weights.outside);
-    for (size_t j = 0; j < r.phase.size(); ++j) {
-        double *row = &r.ber[j * w.thresholds];
-        for (long lag = -reach; lag <= reach; ++lag) {
-            const double weight = w.weights.weight[static_cast<size_t>(lag + reach)];
-            const std::vector<double> &raw = w.raw_ber[static_cast<size_t>(static_cast<long>(j) + reach + lag)];
-            if (weight != 0.0)
-                for (size_t t = 0; t < w.thresholds; ++t)
-                    row[t] += weight * raw[t];
-        }
-    }
-
+    // The bathtub at the jitter's exact offsets, also in the picture.
     const size_t centre_phase = static_cast<size_t>(half);
-    const size_t centre_threshold = w.thresholds / 2;
-    for (size_t j = 0; j < r.phase.size(); ++j)
-        r.horizontal_bathtub.push_back(ber_at(r, j, centre_threshold));
-    for (size_t t = 0; t < w.thresholds; ++t)
+    const size_t centre_threshold = thresholds / 2;
+    for (size_t j = 0; j < r.phase.size(); ++j) {
+        r.horizontal_bathtub.push_back(has_jitter(in.jitter) ? bathtub_at(in, w, link, r.phase[j]) : w.bathtub.ber[j]);
+        r.ber[j * thresholds + centre_threshold] = r.horizontal_bathtub.back();
+    }
+    for (size_t t = 0; t < thresholds; ++t)
         r.vertical_bathtub.push_back(ber_at(r, centre_phase, t));
 
     r.open = r.horizontal_bathtub[centre_phase] <= in.target_ber;
     if (r.open) {
-        r.eye_height = centre_height(w, r, centre_phase, in.target_ber);
-        r.eye_left = edge_of(r.phase, r.horizontal_bathtub, centre_phase, -1, in.target_ber);
-        r.eye_right = edge_of(r.phase, r.horizontal_bathtub, centre_phase, 1, in.target_ber);
+        r.eye_height = centre_height(in, w, link, r, centre_phase);
+        r.eye_left = eye_edge(in, w, link, r, centre_phase, -1);
+        r.eye_right = eye_edge(in, w, link, r, centre_phase, 1);
         r.eye_width = r.eye_right - r.eye_left;
     }
     contours_of(in, r);
 
-    // The recovered clock's phase, between two grid phases.
-    r.sampling_phase = std::clamp(in.sampling_offset, r.phase.front(), r.phase.back());
-    const double at = (r.sampling_phase - r.phase.front()) * in.phases_per_ui;
-    const size_t below = std::min(static_cast<size_t>(at), r.phase.size() - 2);
-    const double b0 = r.horizontal_bathtub[below], b1 = r.horizontal_bathtub[below + 1];
-    const double f = at - static_cast<double>(below);
-    r.ber_at_sampling_point = b0 > 0.0 && b1 > 0.0
-                                  ? std::pow(10.0, std::log10(b0) + f * (std::log10(b1) - std::log10(b0)))
-                                  : b0 + f * (b1 - b0);
+    r.sampling_phase = in.sampling_offset;
+    r.ber_at_sampling_point = bathtub_at(in, w, link, r.sampling_phase);
     return r;
 }
 

@@ -5,6 +5,7 @@
 
 #include "statistical/jitter_density.h"
 
+#include <functional>
 #include <vector>
 
 namespace ami_host {
@@ -31,6 +32,8 @@ struct StatEyeInput {
     int phases_per_ui = 64;   // even
     int voltage_bins = 4096;  // thresholds are voltage_bins + 1 levels
     std::vector<double> contour_bers{1e-3, 1e-6, 1e-9, 1e-12, 1e-15};
+    // Told the fraction done as the phases are worked through, if set.
+    std::function<void(double)> progress;
 };
 
 // Takes the jitter, noise, sensitivity and clock offset of `impairments`.
@@ -55,7 +58,7 @@ struct StatEyeResult {
     double target_ber = 0.0;
     bool open = false;       // whether the eye is open at the target ratio at phase 0, threshold 0
     double eye_height = 0.0; // volts at phase 0 (0 when closed)
-    double eye_left = 0.0;   // UI from phase 0 where the ratio at threshold 0 exceeds the target
+    double eye_left = 0.0;   // UI from phase 0 where the ratio at threshold 0 reaches the target
     double eye_right = 0.0;  //   (the grid's ends when it never does)
     double eye_width = 0.0;  // UI, right - left (0 when closed)
 
@@ -65,6 +68,13 @@ struct StatEyeResult {
 
     double sampling_phase = 0.0;      // UI: the recovered clock's phase
     double ber_at_sampling_point = 0.0; // at that phase, threshold 0
+
+    // The smallest interfering values of a phase beyond the largest
+    // kExactCursors enter as one Gaussian of their variance, cut at their
+    // worst-case sum: the most at any phase, and that sum, which bounds how
+    // far they can move any level (the eye height by twice it).
+    size_t folded_cursors = 0;
+    double fold_bound = 0.0; // volts
 };
 
 // Analyses the eye. Throws Error for an empty pulse response or an unusable

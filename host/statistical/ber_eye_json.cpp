@@ -80,6 +80,8 @@ Json stat_eye_json(const StatEyeResult &r)
                 {"main_cursor", r.main_cursor},
                 {"sampling_phase_ui", r.sampling_phase},
                 {"ber_at_sampling_point", r.ber_at_sampling_point},
+                {"folded_cursors", r.folded_cursors},
+                {"fold_bound", r.fold_bound},
                 {"log10_floor", kLog10BerFloor},
                 {"phase_ui", r.phase},
                 {"threshold", numbers(r.threshold, thresholds)},

@@ -100,8 +100,9 @@ JitterDensity sampling_jitter(const Impairments &im, double bit_time)
     for (const TimeAmount *dj : {&im.tx_dj, &im.tx_dcd, &im.rx_dj, &im.rx_dcd, &im.rx_clock_recovery_dj,
                                  &im.rx_clock_recovery_dcd})
         add_dual_dirac(d, dj->ui(bit_time));
-    if (im.tx_sj_frequency > 0.0)
-        add_sinusoid(d, im.tx_sj.ui(bit_time));
+    // At a frequency or with a phase drawn afresh for every edge, a
+    // sinusoid's displacement has the same arcsine density.
+    add_sinusoid(d, im.tx_sj.ui(bit_time));
     add_sinusoid(d, im.rx_sj.ui(bit_time));
     add_sinusoid(d, im.rx_clock_recovery_sj.ui(bit_time));
     for (const TimeAmount *rj : {&im.tx_rj, &im.rx_rj, &im.rx_clock_recovery_rj})

@@ -9,6 +9,11 @@ struct ClockDecision {
     bool one;
     bool resolved;  // false: too close to the threshold, an error whatever was sent
     bool after_gap; // the clock before it was not counted
+    // The decision at the clock's own instant without the host's jitter and
+    // noise: the latency is a property of the link, judged on these, as
+    // jitter of a UI or more would otherwise line the decisions up with a
+    // neighbouring bit.
+    bool undisturbed_one = false;
 };
 
 } // namespace ami_host

@@ -45,8 +45,7 @@ EdgeJitter tx_edge_jitter(const Impairments &im, double bit_time, uint64_t seed)
     j.rj = im.tx_rj.seconds(bit_time);
     j.dual_dirac = {im.tx_dj.seconds(bit_time)};
     j.dcd = im.tx_dcd.seconds(bit_time);
-    if (im.tx_sj_frequency > 0.0)
-        j.sinusoids.push_back({im.tx_sj.seconds(bit_time), im.tx_sj_frequency});
+    j.sinusoids.push_back({im.tx_sj.seconds(bit_time), im.tx_sj_frequency});
     return j;
 }
 
@@ -68,7 +67,7 @@ EdgeJitter rx_sampling_jitter(const Impairments &im, double bit_time, bool ideal
     return j;
 }
 
-double edge_displacement(const EdgeJitter &jitter, int64_t index, bool rising, double time, double bit_time)
+double edge_displacement(const EdgeJitter &jitter, int64_t index, bool rising, double time)
 {
     const uint64_t n = static_cast<uint64_t>(index);
     double d = jitter.offset + (rising ? jitter.dcd : -jitter.dcd);
@@ -85,8 +84,24 @@ double edge_displacement(const EdgeJitter &jitter, int64_t index, bool rising, d
             s.frequency > 0.0 ? s.frequency * time : uniform(mix(jitter.seed, n, kSinusoidPhase + c));
         d += s.amplitude * std::sin(2.0 * std::numbers::pi * cycles);
     }
-    const double limit = 0.5 * bit_time * (1.0 - 1e-9);
-    return std::clamp(d, -limit, limit);
+    return d;
+}
+
+double displacement_bound(const EdgeJitter &jitter)
+{
+    // Box-Muller's radius is largest at the smallest uniform draw, 2^-54.
+    const double gaussian_reach = std::sqrt(-2.0 * std::log(0x1.0p-54));
+    double bound = std::fabs(jitter.offset) + std::fabs(jitter.dcd) + gaussian_reach * jitter.rj;
+    for (double a : jitter.dual_dirac)
+        bound += std::fabs(a);
+    for (const Sinusoid &s : jitter.sinusoids)
+        bound += std::fabs(s.amplitude);
+    return bound;
+}
+
+int64_t bits_reached(const EdgeJitter &jitter, double bit_time)
+{
+    return static_cast<int64_t>(std::ceil(displacement_bound(jitter) / bit_time)) + 1;
 }
 
 std::vector<double> jittered_nrz(const EdgeJitter &jitter, const std::vector<uint8_t> &bits, int64_t first_bit,
@@ -101,18 +116,20 @@ std::vector<double> jittered_nrz(const EdgeJitter &jitter, const std::vector<uin
         return bits[static_cast<size_t>(std::clamp(n, first_bit, last_bit) - first_bit)] ? high : low;
     };
 
-    // Edge n starts bit n; the edges a block can see, each drawn once.
+    // Edge n starts bit n; the edges a block can see, each drawn once, then
+    // each made the earliest of itself and every later one.
+    const int64_t reach = bits_reached(jitter, bit_time);
     const double start_time = static_cast<double>(first_sample) * sample_interval;
     const double end_time = static_cast<double>(first_sample + static_cast<int64_t>(count)) * sample_interval;
-    const int64_t n_lo = static_cast<int64_t>(std::floor(start_time / bit_time)) - 1;
-    const int64_t n_hi = static_cast<int64_t>(std::floor(end_time / bit_time)) + 2;
-    std::vector<double> edge(static_cast<size_t>(n_hi - n_lo + 1));
-    for (int64_t n = n_lo; n <= n_hi; ++n) {
+    const int64_t n_lo = static_cast<int64_t>(std::floor(start_time / bit_time)) - 1 - reach;
+    const int64_t n_hi = static_cast<int64_t>(std::floor(end_time / bit_time)) + 2 + reach;
+    std::vector<double> edge(static_cast<size_t>(n_hi + reach - n_lo + 1));
+    for (int64_t n = n_lo; n <= n_hi + reach; ++n) {
         const double nominal = static_cast<double>(n) * bit_time;
-        const bool transition = level(n) != level(n - 1);
-        edge[static_cast<size_t>(n - n_lo)] =
-            transition ? nominal + edge_displacement(jitter, n, level(n) == high, nominal, bit_time) : nominal;
+        edge[static_cast<size_t>(n - n_lo)] = nominal + edge_displacement(jitter, n, level(n) == high, nominal);
     }
+    for (size_t i = edge.size() - 1; i-- > 0;)
+        edge[i] = std::min(edge[i], edge[i + 1]);
     auto edge_at = [&](int64_t n) { return edge[static_cast<size_t>(n - n_lo)]; };
 
     for (size_t i = 0; i < count; ++i) {

@@ -1,4 +1,5 @@
-// The latency with the most agreeing decisions wins; of equals, the shortest.
+// The latency with the most agreeing undisturbed decisions wins; of equals,
+// the shortest. Its match is that of the decisions as counted.
 #include "time_domain/latency_search.h"
 
 #include <utility>
@@ -7,7 +8,7 @@ namespace ami_host {
 
 LatencySearch::LatencySearch(long max_latency, long long bits_in_run)
     : bits_in_run_(bits_in_run), matches_(static_cast<size_t>(max_latency) + 1, 0),
-      compared_(static_cast<size_t>(max_latency) + 1, 0)
+      undisturbed_matches_(matches_), compared_(matches_)
 {
 }
 
@@ -23,6 +24,7 @@ bool LatencySearch::judge(const ClockDecision &d, const SentBits &bits)
             continue;
         ++compared_[latency];
         matches_[latency] += d.resolved && (bit == 1) == d.one;
+        undisturbed_matches_[latency] += (bit == 1) == d.undisturbed_one;
     }
     return judged_.size() == kJudgedClocks;
 }
@@ -32,8 +34,8 @@ std::vector<ClockDecision> LatencySearch::decide(DataResult &data)
     decided_ = true;
     long long best = -1;
     for (size_t latency = 0; latency < matches_.size(); ++latency) {
-        if (compared_[latency] > 0 && matches_[latency] > best) {
-            best = matches_[latency];
+        if (compared_[latency] > 0 && undisturbed_matches_[latency] > best) {
+            best = undisturbed_matches_[latency];
             data.latency = static_cast<long>(latency);
             data.latency_match = static_cast<double>(matches_[latency]) / static_cast<double>(compared_[latency]);
         }

@@ -1,6 +1,7 @@
 // The latency from sent to received bits: the first counted decisions
 // compared with the bits sent at every latency from 0 to the most, and the
-// latency at which the most agree.
+// latency at which the most agree (of the decisions without the host's
+// jitter and noise).
 #pragma once
 
 #include "time_domain/clock_decision.h"
@@ -33,7 +34,7 @@ public:
 private:
     long long bits_in_run_;
     std::vector<ClockDecision> judged_;
-    std::vector<long long> matches_, compared_; // per latency
+    std::vector<long long> matches_, undisturbed_matches_, compared_; // per latency
     bool decided_ = false;
 };
 

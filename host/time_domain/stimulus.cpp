@@ -1,5 +1,5 @@
 // Pieces of the PRBS as NRZ samples; the jittered ones from a window of bits
-// that runs one ahead.
+// that runs as far ahead, and keeps as many behind, as an edge can move.
 #include "time_domain/stimulus.h"
 
 #include "time_domain/stages.h"
@@ -14,7 +14,7 @@ Stimulus::Stimulus(const TimeDomainSettings &settings, double sample_interval)
       jitter_(settings.tx_jitter)
 {
     if (jitter_)
-        window_.push_back(prbs_.next());
+        reach_ = bits_reached(*jitter_, dt_ * static_cast<double>(per_bit_));
 }
 
 void Stimulus::next(size_t count, bool last, std::vector<uint8_t> &bits, std::vector<double> &samples)
@@ -33,20 +33,21 @@ void Stimulus::next(size_t count, bool last, std::vector<uint8_t> &bits, std::ve
 
 void Stimulus::next_jittered(size_t count, bool last, std::vector<uint8_t> &bits, std::vector<double> &samples)
 {
-    // window_ holds the bit before this piece (none at the start) and its first bit.
-    for (size_t i = 1; i < count; ++i)
+    const int64_t end = done_ + static_cast<int64_t>(count);
+    const int64_t wanted = last ? end : end + reach_;
+    while (window_first_ + static_cast<int64_t>(window_.size()) < wanted)
         window_.push_back(prbs_.next());
-    if (!last)
-        window_.push_back(prbs_.next());
-    const int64_t first_bit = done_ == 0 ? 0 : done_ - 1;
-    const size_t skip = done_ == 0 ? 0 : 1;
-    std::copy(window_.begin() + static_cast<std::ptrdiff_t>(skip),
-              window_.begin() + static_cast<std::ptrdiff_t>(skip + count), bits.begin());
-    samples = jittered_nrz(*jitter_, window_, first_bit, dt_ * static_cast<double>(per_bit_), dt_,
+    // The last piece's levels hold after it.
+    window_.resize(static_cast<size_t>(std::min<int64_t>(wanted - window_first_, static_cast<int64_t>(window_.size()))));
+    const auto first = window_.begin() + static_cast<std::ptrdiff_t>(done_ - window_first_);
+    std::copy(first, first + static_cast<std::ptrdiff_t>(count), bits.begin());
+    samples = jittered_nrz(*jitter_, window_, window_first_, dt_ * static_cast<double>(per_bit_), dt_,
                            done_ * static_cast<int64_t>(per_bit_), count * per_bit_);
-    done_ += static_cast<int64_t>(count);
-    // Keep the piece's last bit and the next one's first.
-    window_.erase(window_.begin(), window_.end() - std::min<std::ptrdiff_t>(2, static_cast<std::ptrdiff_t>(window_.size())));
+    done_ = end;
+    // Keep the bits an edge of the next piece can reach back to.
+    const int64_t keep_from = std::max<int64_t>(window_first_, done_ - reach_ - 1);
+    window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(keep_from - window_first_));
+    window_first_ = keep_from;
 }
 
 } // namespace ami_host

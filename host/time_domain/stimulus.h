@@ -13,8 +13,8 @@
 
 namespace ami_host {
 
-// The stimulus in pieces of whole bits. A jittered piece needs the bit after
-// it, so the source runs a bit ahead.
+// The stimulus in pieces of whole bits. A jittered piece needs the bits its
+// edges can reach after it, so the source runs that far ahead.
 class Stimulus {
 public:
     Stimulus(const TimeDomainSettings &settings, double sample_interval);
@@ -30,7 +30,9 @@ private:
     size_t per_bit_;
     double dt_;
     std::optional<EdgeJitter> jitter_;
-    std::vector<uint8_t> window_;
+    int64_t reach_ = 0;          // bits_reached() of the jitter
+    std::vector<uint8_t> window_; // bits from window_first_ on
+    int64_t window_first_ = 0;
     int64_t done_ = 0;
 };
 

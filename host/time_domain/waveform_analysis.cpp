@@ -24,6 +24,9 @@ namespace ami_host {
 struct WaveformAnalyser::State {
     AnalysisSettings set;
     double dt, ui;
+    // Samples kept either side of a clock: a bit, or as far as its sampling
+    // instant can move, if that is further.
+    double reach;
     SampleWindow wave, ref;
     SentBits bits;
     SamplingInstants instants;
@@ -36,23 +39,26 @@ struct WaveformAnalyser::State {
     DataResult data;
 
     explicit State(const AnalysisSettings &s)
-        : set(s), dt(s.sample_interval), ui(s.samples_per_bit * s.sample_interval), instants(s, ui),
+        : set(s), dt(s.sample_interval), ui(s.samples_per_bit * s.sample_interval),
+          reach(std::max(ui, dt + displacement_bound(s.ideal_clock ? s.decision.ideal_clock_jitter
+                                                                   : s.decision.recovered_clock_jitter))),
+          instants(s, ui),
           clock(ui, s.settle_tolerance, s.ideal_clock), gate(static_cast<double>(s.ignore_bits) * ui),
           latency(s.max_latency, s.bits), errors(s.bits), eye(s.samples_per_bit, dt, ui, s.reference)
     {
     }
 
-    // Whether the window of one bit either side of `t` has arrived.
+    // Whether the window `reach` either side of `t` has arrived.
     bool ready(double t) const
     {
-        const long long needed = static_cast<long long>((t + ui) / dt) + 2;
+        const long long needed = static_cast<long long>((t + reach) / dt) + 2;
         return wave.end() >= needed && (!set.reference || ref.end() >= needed);
     }
     bool fits(double t) const
     {
         const long long begin = set.reference ? std::max(wave.begin(), ref.begin()) : wave.begin();
         const long long end = set.reference ? std::min(wave.end(), ref.end()) : wave.end();
-        return t - ui >= static_cast<double>(begin) * dt && (t + ui) / dt <= static_cast<double>(end) - 1.0;
+        return t - reach >= static_cast<double>(begin) * dt && (t + reach) / dt <= static_cast<double>(end) - 1.0;
     }
 
     void process(bool at_end)
@@ -75,7 +81,7 @@ struct WaveformAnalyser::State {
             oldest = std::min(oldest, judged->time);
         if (const ClockDecision *waiting = gate.oldest())
             oldest = std::min(oldest, waiting->time);
-        const long long keep = static_cast<long long>((oldest - ui) / dt) - 2;
+        const long long keep = static_cast<long long>((oldest - reach) / dt) - 2;
         wave.discard_before(keep);
         ref.discard_before(keep);
         bits.discard_before(first_needed_slot() - set.max_latency - 64);
@@ -98,7 +104,7 @@ struct WaveformAnalyser::State {
     {
         const double phase = clock.add(t);
         const int level = decision_at(t);
-        const ClockDecision d{t, std::llround(t / ui - phase), level == 1, level >= 0, true};
+        const ClockDecision d{t, std::llround(t / ui - phase), level == 1, level >= 0, true, wave.at(t / dt) > 0.0};
         for (const ClockDecision &counted : gate.take(d, clock))
             accept(counted);
     }
@@ -110,7 +116,7 @@ struct WaveformAnalyser::State {
         const DecisionImpairments &im = set.decision;
         const long long n = clocks_taken++;
         const EdgeJitter &jitter = set.ideal_clock ? im.ideal_clock_jitter : im.recovered_clock_jitter;
-        const double instant = t + edge_displacement(jitter, n, n % 2 == 0, t, ui);
+        const double instant = t + edge_displacement(jitter, n, n % 2 == 0, t);
         const double sample = wave.at(instant / dt) + decision_noise(im.noise, im.noise_seed, n);
         return decide(sample, 0.0, im.sensitivity);
     }

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 using namespace ami_host;
 
@@ -81,6 +83,43 @@ TEST(BerFlow, CountedErrorsAgreeWithTheStatisticalRatio)
                 data.bits_counted, p, expected, interval);
     EXPECT_NEAR(static_cast<double>(data.bit_errors), expected, interval);
 }
+
+// Sampling jitter of half a UI and more moves the instant into the
+// neighbouring bits; both flows sample there alike.
+struct LargeJitter {
+    const char *name, *value;
+};
+
+class BerFlowLargeJitter : public testing::TestWithParam<LargeJitter> {};
+
+TEST_P(BerFlowLargeJitter, CountedErrorsAgreeWithTheStatisticalRatio)
+{
+    Impairments im;
+    set_impairment(im, "Rx_Noise", "0.02");
+    set_impairment(im, GetParam().name, GetParam().value);
+    StatEyeInput in;
+    in.pulse = pulse_response(low_pass_impulse(), kSamplesPerBit, kDt);
+    in.samples_per_bit = kSamplesPerBit;
+    in.sample_interval = kDt;
+    apply_impairments(in, im, kBitTime);
+    const double p = analyse_stat_eye(in).ber_at_sampling_point;
+
+    const DataResult data = stream(im, 200000, 5).data;
+    ASSERT_TRUE(data.latency_found);
+    const double n = static_cast<double>(data.bits_counted);
+    const double interval = 2.576 * std::sqrt(n * p * (1.0 - p));
+    EXPECT_NEAR(static_cast<double>(data.bit_errors), n * p, interval) << "statistical BER " << p;
+}
+
+INSTANTIATE_TEST_SUITE_P(HalfAUiAndBeyond, BerFlowLargeJitter,
+                         testing::Values(LargeJitter{"Rx_Dj", "0.44UI"}, LargeJitter{"Rx_Rj", "0.3UI"},
+                                         LargeJitter{"Rx_Dj", "0.6UI"}, LargeJitter{"Rx_Dj", "1.2UI"},
+                                         LargeJitter{"Rx_Sj", "0.7UI"}),
+                         [](const testing::TestParamInfo<LargeJitter> &info) {
+                             std::string name = std::string(info.param.name) + "_" + info.param.value;
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return name;
+                         });
 
 TEST(BerFlow, TheSeedAloneDecidesTheDraws)
 {
