@@ -173,9 +173,14 @@ public:
     {
         Progress progress(s_.progress);
         progress.start("statistical eye");
-        run_.ber = analyse_ber(run_.statistical.stages.back(), run_.statistical.aggressors, setup_.impairments,
-                               s_.bit_time(), s_.sample_interval(), s_.samples_per_bit, s_.impairments.target_ber,
-                               [&progress](double done) { progress.update(done); });
+        try {
+            run_.ber = analyse_ber(run_.statistical.stages.back(), run_.statistical.aggressors, setup_.impairments,
+                                   s_.bit_time(), s_.sample_interval(), s_.samples_per_bit,
+                                   s_.impairments.target_ber, [&progress](double done) { progress.update(done); });
+        } catch (const Error &e) {
+            // The analysis sees only a response: name the channel it came through.
+            throw Error("channel " + setup_.channels->through.source + ", after the models: " + e.what());
+        }
         progress.finish();
     }
 

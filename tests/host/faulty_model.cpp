@@ -12,7 +12,8 @@
 // leaks 4 kB per sample through AMI_GetWave, writes 1000 slots past the
 // clock times, starts a helper process that outlives AMI_Init), and a
 // transmitter's way that hosts must bear: writing only the terminator into
-// the clock times it is given.
+// the clock times it is given; and a model whose AMI_Init zeroes the
+// response.
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -32,6 +33,7 @@
 #define FAULT_NAN_OUTPUT 5
 #define FAULT_INIT_HANG 6
 #define FAULT_TERMINATOR_ONLY 7
+#define FAULT_ZERO_RESPONSE 8
 #define FAULT_INIT_CRASH 10
 #define FAULT_GETWAVE_ABORT 11
 #define FAULT_INIT_EXIT 12
@@ -101,7 +103,7 @@ MODEL_API long AMI_Init(double *impulse_matrix, long row_size, long, double samp
     if (AMI_parameters_out)
         *AMI_parameters_out = FAULT == FAULT_EMPTY_ROOT ? empty_root : nullptr;
     for (long i = 0; i < row_size; ++i)
-        impulse_matrix[i] *= 0.5;
+        impulse_matrix[i] *= FAULT == FAULT_ZERO_RESPONSE ? 0.0 : 0.5;
     return 1;
 }
 

@@ -342,7 +342,8 @@ TEST(HostRun, AModelThatWritesNaNStopsTheRunSayingWhere)
 }
 
 // A transmitter gets a clock_times array like any model: writing the
-// terminator into it is harmless, writing past it is named.
+// terminator into it is harmless, writing past it is named. One that zeroes
+// the response leaves no eye, and the refusal names the channel.
 TEST(HostRun, ATransmittersClockTimesAreARealArray)
 {
     const struct {
@@ -350,7 +351,9 @@ TEST(HostRun, ATransmittersClockTimesAreARealArray)
         int exit_code;
         const char *message;
     } cases[] = {{"terminator", FAULTY_TERMINATOR_ONLY, 0, "Report:"},
-                 {"overrun", FAULTY_CLOCK_OVERRUN, 4, "the Tx model wrote past the clock_times array of 1001 slots"}};
+                 {"overrun", FAULTY_CLOCK_OVERRUN, 4, "the Tx model wrote past the clock_times array of 1001 slots"},
+                 {"zero", FAULTY_ZERO_RESPONSE, 3,
+                  "channel embedded, after the models: the pulse response is zero: there is no eye"}};
     for (const auto &c : cases) {
         const Result r = run_host(c.name, {"--tx-model", c.model, "--tx-ami", FAULTY_AMI, "--bits", "400", "--no-plots"});
         EXPECT_EQ(r.exit_code, c.exit_code) << c.name << '\n' << r.err;
