@@ -109,6 +109,7 @@ void set_impairment(Impairments &impairments, const std::string &name, const std
     if (field == nullptr)
         throw Error("'" + name + "' is not a jitter or noise setting");
     set_from_text(impairments, *field, text, name);
+    impairments.declared_at.erase(field->name);
 }
 
 std::vector<std::string> take_declared_impairments(Impairments &impairments,
@@ -137,6 +138,7 @@ std::vector<std::string> take_declared_impairments(Impairments &impairments,
             throw Error(where + ": " + field->name + " must be of Type UI or Float");
         }
         taken.emplace_back(field->name);
+        impairments.declared_at[field->name] = where;
     }
     return taken;
 }
@@ -150,7 +152,8 @@ void check_clock_offset(const Impairments &impairments, double bit_time)
                       "Rx_Clock_Recovery_Mean of %.4g UI lies beyond half a UI: the clock would sample a "
                       "neighbouring bit",
                       ui);
-        throw Error(text);
+        const auto declared = impairments.declared_at.find("Rx_Clock_Recovery_Mean");
+        throw Error(declared == impairments.declared_at.end() ? text : declared->second + ": " + text);
     }
 }
 

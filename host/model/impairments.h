@@ -5,6 +5,7 @@
 #include "base/time_amount.h"
 #include "model/ami_file.h"
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,11 +32,15 @@ struct Impairments {
         rx_clock_recovery_dcd;
     double rx_noise = 0.0;       // volts, standard deviation at the decision point
     double rx_sensitivity = 0.0; // volts: samples closer than this to the threshold are not resolved
+    // Where each value a model's .ami file declared came from ("file:line"),
+    // by name; a value an option set has none.
+    std::map<std::string, std::string> declared_at;
 };
 
 // Throws Error when Rx_Clock_Recovery_Mean lies more than half a bit from
 // the host's sampling instant: the clock would sample a neighbouring bit,
-// which neither flow can decide against its own.
+// which neither flow can decide against its own. The message names the
+// .ami file and line that declared it, if one did.
 void check_clock_offset(const Impairments &impairments, double bit_time);
 
 // The names this record holds, as .ami files and options spell them

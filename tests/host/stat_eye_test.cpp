@@ -382,6 +382,19 @@ TEST(Impairments, AModelDeclaresItsOwnSidesJitterAndNoise)
         set_impairment(im, "Rx_Clock_Recovery_Mean", mean);
         EXPECT_THROW(check_clock_offset(im, 1e-10), Error) << mean;
     }
+    // Declared by a model, the refusal names the file and line.
+    const AmiFile far = parse_ami_file("(rx (Reserved_Parameters\n"
+                                       " (Init_Returns_Impulse (Usage Info) (Type Boolean) (Value True))\n"
+                                       " (GetWave_Exists (Usage Info) (Type Boolean) (Value True))\n"
+                                       " (Rx_Clock_Recovery_Mean (Usage Info) (Type UI) (Value 0.7))))",
+                                       "far.ami");
+    take_declared_impairments(im, far.reserved, LinkSide::Rx, "far.ami");
+    try {
+        check_clock_offset(im, 1e-10);
+        ADD_FAILURE() << "no refusal";
+    } catch (const Error &e) {
+        EXPECT_EQ(std::string(e.what()).rfind("far.ami:4: Rx_Clock_Recovery_Mean of 0.7 UI", 0), 0u) << e.what();
+    }
 }
 
 TEST(TimingJitter, EdgesMoveByTheirComponents)
