@@ -1,6 +1,8 @@
 // Touchstone channel and crosstalk options.
 #include "cli/channel_options.h"
 
+#include "cli/command_line.h"
+
 #include <CLI/CLI.hpp>
 
 #include <map>
@@ -43,7 +45,8 @@ void add_touchstone_options(CLI::App &app, ChannelSettings &o)
     app.add_option("--port-numbering", o.touchstone.numbering,
                    "Touchstone files of 4+ ports: adjacent (lines 1->2, 3->4, ...) or halves (1->3, 2->4 for "
                    "four ports); the first two lines form differential pair 0, the victim")
-        ->transform(CLI::CheckedTransformer(numberings))
+        ->transform(named_choice(numberings))
+        ->type_name(choice_names(numberings))
         ->default_str("adjacent")
         ->group("Channel");
     app.add_option_function<std::vector<int>>(
@@ -63,7 +66,8 @@ void add_touchstone_options(CLI::App &app, ChannelSettings &o)
     app.add_option("--dc", o.touchstone.dc_method,
                    "Touchstone channel, the transfer at 0 Hz: extrapolate (linearly from the two lowest points), "
                    "hold (the lowest point's magnitude) or given (--dc-value)")
-        ->transform(CLI::CheckedTransformer(methods))
+        ->transform(named_choice(methods))
+        ->type_name(choice_names(methods))
         ->default_str("extrapolate")
         ->group("Channel");
     app.add_option_function<double>(

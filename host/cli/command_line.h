@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <map>
 #include <string>
 
 namespace ami_host {
@@ -25,6 +26,33 @@ int usage_error(const CLI::App &app, const std::string &message);
 // A number from `lo` to `hi`, refused in words that say what is wrong with
 // it: not a number, not finite, not whole (when `whole`), or out of range.
 CLI::Validator number_in(double lo, double hi, bool whole = false);
+
+// "name|name|...", for an option's type name and its refusal.
+template <typename T>
+std::string choice_names(const std::map<std::string, T> &choices)
+{
+    std::string names;
+    for (const auto &choice : choices)
+        names += (names.empty() ? "" : "|") + choice.first;
+    return names;
+}
+
+// One of the names of `choices` (an enumeration's), turned into its value;
+// anything else is refused naming the choices. No text of its own in --help,
+// where the option's type name (choice_names) shows the names.
+template <typename T>
+CLI::Validator named_choice(const std::map<std::string, T> &choices)
+{
+    return CLI::Validator(
+        [choices](std::string &text) {
+            const auto found = choices.find(text);
+            if (found == choices.end())
+                return "'" + text + "' is not one of " + choice_names(choices);
+            text = std::to_string(static_cast<long long>(found->second));
+            return std::string();
+        },
+        "");
+}
 
 // Where a command writes its results and whether it draws pictures.
 struct OutputSettings {

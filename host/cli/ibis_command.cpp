@@ -93,7 +93,8 @@ int run_ibis_command(int argc, char **argv)
     app.add_option("file", path, "the .ibs file")->required()->type_name("FILE");
     const std::map<std::string, Corner> corners{{"typ", Corner::Typ}, {"min", Corner::Min}, {"max", Corner::Max}};
     app.add_option("--corner", corner, "the corner whose values are listed")
-        ->transform(CLI::CheckedTransformer(corners))
+        ->transform(named_choice(corners))
+        ->type_name(choice_names(corners))
         ->default_str("typ");
     if (const int code = parse_or_exit(app, argc, argv); code >= 0)
         return code;

@@ -63,7 +63,8 @@ void add_ibis_options(CLI::App &app, IbisChoice &ibis)
     }
     const std::map<std::string, Corner> corners{{"typ", Corner::Typ}, {"min", Corner::Min}, {"max", Corner::Max}};
     app.add_option("--corner", ibis.corner, "the IBIS corner of the buffers and packages: typ, min or max")
-        ->transform(CLI::CheckedTransformer(corners))
+        ->transform(named_choice(corners))
+        ->type_name(choice_names(corners))
         ->default_str("typ")
         ->group("IBIS");
     app.add_flag("--no-analog", [&ibis](int64_t) { ibis.analog = false; },
@@ -107,7 +108,8 @@ void add_line_options(CLI::App &app, ChannelSettings &c)
         ->group("Channel");
     const std::map<std::string, ResponseKind> kinds{{"impulse", ResponseKind::Impulse}, {"step", ResponseKind::Step}};
     app.add_option("--channel-kind", c.kind, "what the file holds: impulse (V/s) or step (V)")
-        ->transform(CLI::CheckedTransformer(kinds))
+        ->transform(named_choice(kinds))
+        ->type_name(choice_names(kinds))
         ->default_str("impulse")
         ->group("Channel");
     app.add_option("--line-length", c.line.length, "embedded line: length, metres")
@@ -165,7 +167,8 @@ void add_picture_options(CLI::App &app, RunCommand &c)
     const std::map<std::string, Progress::Mode> modes{
         {"auto", Progress::Mode::Auto}, {"always", Progress::Mode::Always}, {"never", Progress::Mode::Never}};
     app.add_option("--progress", c.settings.progress, "progress bar on standard error")
-        ->transform(CLI::CheckedTransformer(modes))
+        ->transform(named_choice(modes))
+        ->type_name(choice_names(modes))
         ->default_str("auto")
         ->group("Output");
 }
