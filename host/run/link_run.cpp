@@ -260,6 +260,8 @@ void crosstalk_flows(LinkFlows &flows, const LinkSetup &setup, const RunSettings
         flows.time_domain(alone, {});
         record.time_domain = true;
         record.eye_without = run.waveform.eye;
+        record.density_without = run.waveform.density;
+        record.bits_without = run.waveform.data.bits_counted;
     }
     const Instances models = fresh_instances(setup, aggressors.size());
     flows.statistical(models, aggressors);

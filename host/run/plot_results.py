@@ -71,22 +71,24 @@ def isi_span(responses, first, per_bit, share=0.01):
     return max(low - 2 * per_bit, 0), high + 2 * per_bit
 
 
-def draw_eye(report, waves, path):
-    eye = waves["eye"]
+def density_of(eye):
     density = eye["density"]
     counts = np.array(density["counts"], dtype=float).reshape(density["levels"], density["times"])
-    fig, ax = plt.subplots(figsize=(7, 5.2), dpi=100)
-    shown = np.ma.masked_where(counts == 0, np.log10(np.maximum(counts, 1.0)))
+    return density, np.ma.masked_where(counts == 0, np.log10(np.maximum(counts, 1.0)))
+
+
+def draw_eye_panel(ax, eye, scale):
+    """One folded eye: its traces' density on the common colour scale, the
+    inner eye, and its height and width."""
+    density, shown = density_of(eye)
     # Column j lies j/64 - 1 UI from the sampling instant.
     half = 1.0 / density["times"]
-    image = ax.imshow(shown, origin="lower", aspect="auto", cmap="viridis",
+    image = ax.imshow(shown, origin="lower", aspect="auto", cmap="viridis", vmin=0.0, vmax=scale,
                       extent=[-1.0 - half, 1.0 - half, density["low"], density["high"]], interpolation="nearest")
-    fig.colorbar(image, ax=ax, pad=0.01).set_label("log10(traces through the point)")
     offset = np.array(eye["offset_ui"])
     ax.plot(offset, eye["lowest_one"], color="tab:red", lw=1.2, label="inner eye: lowest one, highest zero")
     ax.plot(offset, eye["highest_zero"], color="tab:red", lw=1.2)
     ax.axhline(0.0, color="white", lw=0.8, ls="--", label="decision threshold (0 V)")
-    td = report["time_domain"]
     label = dict(color="black", fontsize=9, bbox=dict(facecolor="white", alpha=0.85, edgecolor="none"))
     top, bottom = eye["top"], eye["bottom"]
     if top is not None and bottom is not None and top > bottom:
@@ -99,14 +101,32 @@ def draw_eye(report, waves, path):
     ax.axvline(0.0, color="gray", lw=0.6, ls=":")
     ax.set_xlim(-1.0, 1.0)
     ax.set_xlabel("time from the sampling instant (UI)")
-    ax.set_ylabel("Rx output (V)")
+    return image
+
+
+def draw_eye(report, waves, path):
+    """The eye at the Rx output; a crosstalk run's beside the same link's eye
+    without crosstalk, on one colour scale, so that what crosstalk costs shows."""
+    eyes = [waves["eye"]]
+    alone = waves.get("eye_without_crosstalk")
+    if alone is not None:
+        eyes.insert(0, alone)
+    scale = max(float(density_of(e)[1].max() or 1.0) for e in eyes)
+    fig, axes = plt.subplots(1, len(eyes), figsize=(7 * len(eyes), 5.2), dpi=100, sharey=True, squeeze=False)
+    for ax, eye in zip(axes[0], eyes):
+        image = draw_eye_panel(ax, eye, scale)
+    axes[0][0].set_ylabel("Rx output (V)")
+    fig.colorbar(image, ax=list(axes[0]), pad=0.01).set_label("log10(traces through the point)")
+    td = report["time_domain"]
     clock = "recovered clock" if td["clock"]["source"] == "model" else "ideal clock"
     state = "open" if td["eye_open"] else "closed at the threshold"
-    ax.set_title(f"Eye at the Rx output, folded on the {clock}: {state}\n{title_of(report)}, "
-                 f"{td['bits_counted']} bits, {td['bit_errors']} errors{crosstalk_words(report)}", fontsize=9)
-    legend_below(ax)
-    fig.tight_layout()
-    fig.savefig(path)
+    if alone is not None:
+        axes[0][0].set_title(f"The same link without crosstalk: {alone['bits']} bits", fontsize=9)
+    axes[0][-1].set_title(f"Eye at the Rx output, folded on the {clock}: {state}\n{title_of(report)}, "
+                          f"{td['bits_counted']} bits, {td['bit_errors']} errors{crosstalk_words(report)}",
+                          fontsize=9)
+    legend_below(axes[0][-1])
+    fig.savefig(path, bbox_inches="tight")
     plt.close(fig)
 
 

@@ -199,6 +199,29 @@ double isi_outside(const StageResponse &s, size_t bit, size_t from, size_t to)
     return outside;
 }
 
+// A time-domain eye with its traces' density, for the pictures.
+Json eye_json(const EyeResult &e, const DensityResult &d, long bits)
+{
+    return {{"offset_ui", e.offset},
+            {"lowest_one", e.lowest_one},
+            {"highest_zero", e.highest_zero},
+            {"height", number(e.height)},
+            {"top", number(e.top)},
+            {"bottom", number(e.bottom)},
+            {"open", e.open},
+            {"width_ui", number(e.width)},
+            {"left_ui", number(e.left)},
+            {"right_ui", number(e.right)},
+            {"bits", bits},
+            {"density",
+             {{"times", d.times},
+              {"levels", d.levels},
+              {"low", d.low},
+              {"high", d.high},
+              {"clipped", d.clipped},
+              {"counts", d.counts}}}};
+}
+
 Json waveforms_json(const RunRecord &run)
 {
     const auto [from, to] = response_window(run);
@@ -221,28 +244,11 @@ Json waveforms_json(const RunRecord &run)
              {"clock", nullptr}};
     if (!run.time_domain)
         return out;
-    const EyeResult &e = run.waveform.eye;
-    const DensityResult &d = run.waveform.density;
-    if (e.valid) {
-        out["eye"] = {{"offset_ui", e.offset},
-                      {"lowest_one", e.lowest_one},
-                      {"highest_zero", e.highest_zero},
-                      {"height", number(e.height)},
-                      {"top", number(e.top)},
-                      {"bottom", number(e.bottom)},
-                      {"open", e.open},
-                      {"width_ui", number(e.width)},
-                      {"left_ui", number(e.left)},
-                      {"right_ui", number(e.right)},
-                      {"bits", run.waveform.data.bits_counted},
-                      {"density",
-                       {{"times", d.times},
-                        {"levels", d.levels},
-                        {"low", d.low},
-                        {"high", d.high},
-                        {"clipped", d.clipped},
-                        {"counts", d.counts}}}};
-    }
+    if (run.waveform.eye.valid)
+        out["eye"] = eye_json(run.waveform.eye, run.waveform.density, run.waveform.data.bits_counted);
+    if (run.crosstalk && run.crosstalk->time_domain && run.crosstalk->eye_without.valid)
+        out["eye_without_crosstalk"] =
+            eye_json(run.crosstalk->eye_without, run.crosstalk->density_without, run.crosstalk->bits_without);
     const ClockResult &c = run.waveform.clock;
     out["clock"] = {{"time", c.trace.first_time},
                     {"phase_ui", c.trace.first_phase},

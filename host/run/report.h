@@ -25,6 +25,8 @@ struct CrosstalkRecord {
     CrosstalkFigures figures;
     bool time_domain = false;  // both time-domain runs made
     EyeResult eye_without;     // the time-domain eye of the run without crosstalk
+    DensityResult density_without; // and its traces, drawn beside the eye with crosstalk
+    long bits_without = 0;         // the bits that eye holds
 };
 
 struct ModelRecord {

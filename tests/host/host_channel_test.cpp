@@ -131,6 +131,9 @@ TEST(HostChannel, CrosstalkOfZeroLeavesEveryFigureAsItWas)
     EXPECT_EQ(x["peak_distortion"], 0.0);
     EXPECT_EQ(x["time_domain_eye_height_without"], x["time_domain_eye_height_with"]);
     EXPECT_EQ(x["time_domain_eye_height_with"], a["time_domain"]["eye_height"]);
+    // The pictures get the eye without crosstalk too, traces and all.
+    const Json waves = Json::parse(slurp(with.dir + "/waveforms.json"));
+    EXPECT_EQ(waves["eye_without_crosstalk"], waves["eye"]);
 }
 
 TEST(HostChannel, AggressorPairOfTheChannelFileEqualsTheSameFileAsCrosstalk)
