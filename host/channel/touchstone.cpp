@@ -193,6 +193,10 @@ private:
         const auto words = split_words(argument);
         if (version_ == 1 && keyword != "version")
             fail("keyword [" + line.substr(1, close - 1) + "] before [Version]");
+        // Declarations read after the data began would reshape what is stored.
+        if ((in_network_data_ || in_noise_data_) && keyword != "noise data" && keyword != "end" &&
+            keyword != "begin information")
+            fail("keyword [" + line.substr(1, close - 1) + "] after [Network Data]: declarations come before it");
         if (keyword == "version") {
             if (words.empty() || !words[0].starts_with("2."))
                 fail("unsupported Touchstone version '" + argument + "'");

@@ -243,6 +243,8 @@ private:
 
     void row(const std::vector<std::string> &w)
     {
+        if (w.empty())
+            return;
         switch (section_) {
         case Section::Package:
             package_row(w);
@@ -316,6 +318,8 @@ private:
         for (const std::string &word : row)
             if (word != "=")
                 w.push_back(word);
+        if (w.empty())
+            return; // a line of '=' alone says nothing
         const std::string name = lower(w[0]);
         if (name == "model_type") {
             if (w.size() < 2)
