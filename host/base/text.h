@@ -28,6 +28,15 @@ inline bool read_number(const std::string &text, double &out)
     return !text.empty() && error == std::errc() && stop == end && std::isfinite(out);
 }
 
+// `value` to four significant digits in C notation, whatever the locale:
+// the figures of the host's messages.
+inline std::string four_digits(double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4);
+    return std::string(text, result.ptr);
+}
+
 inline bool ends_with_ignoring_case(const std::string &text, const std::string &suffix)
 {
     const auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };

@@ -7,9 +7,9 @@
 
 #include "base/fft_plan.h"
 #include "base/host_error.h"
+#include "base/text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -26,16 +26,9 @@ constexpr double roll_off_width = 0.5;
 constexpr double tail_energy = 1e-6;
 constexpr double tail_area = 1e-3;
 
-std::string number(double value)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4);
-    return std::string(text, result.ptr);
-}
-
 std::string hertz(double frequency)
 {
-    return number(frequency / 1e9) + " GHz";
+    return four_digits(frequency / 1e9) + " GHz";
 }
 
 // The data in polar form, the phase unwrapped, plus the point at 0 Hz.
@@ -75,7 +68,7 @@ PolarData with_dc_point(const FrequencyResponse &path, const ImpulseOptions &opt
     if (starts_at_dc) {
         result.assumptions.push_back("transfer at 0 Hz as measured, real part taken");
         if (std::abs(path.transfer[0].imag()) > 1e-6 * std::max(m0, 1e-12))
-            result.warnings.push_back("the transfer at 0 Hz is not real (" + number(path.transfer[0].imag()) +
+            result.warnings.push_back("the transfer at 0 Hz is not real (" + four_digits(path.transfer[0].imag()) +
                                       " imaginary); its real part is used");
         magnitude = std::abs(path.transfer[0].real()); // half_turns is odd exactly when the real part is negative
     } else if (options.dc_method == DcMethod::Given) {
@@ -84,7 +77,7 @@ PolarData with_dc_point(const FrequencyResponse &path, const ImpulseOptions &opt
         const bool negative = options.dc_value < 0.0;
         if (options.dc_value != 0.0 && (std::fmod(std::abs(half_turns), 2.0) == 1.0) != negative)
             half_turns += phase_at_dc / pi > half_turns ? 1.0 : -1.0;
-        result.assumptions.push_back("transfer at 0 Hz given: " + number(options.dc_value));
+        result.assumptions.push_back("transfer at 0 Hz given: " + four_digits(options.dc_value));
     } else if (options.dc_method == DcMethod::HoldLowest) {
         magnitude = m0;
         result.assumptions.push_back("transfer at 0 Hz: the magnitude at " + hertz(f0) + " held");
@@ -95,11 +88,11 @@ PolarData with_dc_point(const FrequencyResponse &path, const ImpulseOptions &opt
     }
     const double phase_gap = std::abs(phase_at_dc - half_turns * pi);
     if (!starts_at_dc && options.dc_method != DcMethod::Given && phase_gap > pi / 6.0)
-        result.warnings.push_back("the phase extrapolated to 0 Hz is " + number(phase_gap * 180.0 / pi) +
+        result.warnings.push_back("the phase extrapolated to 0 Hz is " + four_digits(phase_gap * 180.0 / pi) +
                                   " degrees away from that of a real number: the transfer at 0 Hz is uncertain; "
                                   "give it if it is known (0 for most crosstalk)");
     result.dc_gain = std::fmod(std::abs(half_turns), 2.0) == 1.0 && magnitude > 0.0 ? -magnitude : magnitude;
-    result.assumptions.push_back("gain at 0 Hz: " + number(result.dc_gain));
+    result.assumptions.push_back("gain at 0 Hz: " + four_digits(result.dc_gain));
 
     data.frequencies.push_back(0.0);
     data.magnitudes.push_back(magnitude);
@@ -174,12 +167,12 @@ void check_passivity(const FrequencyResponse &path, ImpulseResponse &result)
     }
     if (gains)
         result.warnings.push_back("not passive: |transfer| > 1 at " + std::to_string(gains) +
-                                  " frequencies, up to " + number(std::abs(path.transfer[worst_gain])) + " at " +
+                                  " frequencies, up to " + four_digits(std::abs(path.transfer[worst_gain])) + " at " +
                                   hertz(path.frequencies[worst_gain]));
     if (powers)
         result.warnings.push_back("not passive: the power leaving the ports exceeds the power sent at " +
                                   std::to_string(powers) + " frequencies, up to " +
-                                  number(path.power_out[worst_power]) + " at " +
+                                  four_digits(path.power_out[worst_power]) + " at " +
                                   hertz(path.frequencies[worst_power]));
 }
 
@@ -193,7 +186,7 @@ void check_frequency_coverage(const FrequencyResponse &path, const ImpulseOption
     const double f0 = path.frequencies[0];
     if (f0 > 2.0 * (path.frequencies[1] - f0) && f0 > 0.5 / window)
         result.warnings.push_back("missing low frequencies: the data start at " + hertz(f0) + ", above 1/(2 x " +
-                                  number(window * 1e9) + " ns) and twice their first step");
+                                  four_digits(window * 1e9) + " ns) and twice their first step");
     double widest = 0.0, turn = 0.0;
     for (size_t k = 1; k < path.frequencies.size(); ++k) {
         widest = std::max(widest, path.frequencies[k] - path.frequencies[k - 1]);
@@ -201,7 +194,7 @@ void check_frequency_coverage(const FrequencyResponse &path, const ImpulseOption
     }
     if (turn > 0.5 * pi)
         result.warnings.push_back("frequency step too coarse: the phase turns by up to " +
-                                  number(turn * 180.0 / pi) + " degrees between points, so the delay may be "
+                                  four_digits(turn * 180.0 / pi) + " degrees between points, so the delay may be "
                                   "mistaken by a multiple of 1/step");
     // Where 99.9 % of the kept response's energy has arrived.
     double total = 0.0;
@@ -216,8 +209,8 @@ void check_frequency_coverage(const FrequencyResponse &path, const ImpulseOption
     const double duration = static_cast<double>(extent) * options.sample_interval;
     if (duration > 1.0 / widest)
         result.warnings.push_back("frequency step too coarse: steps up to " + hertz(widest) +
-                                  " resolve only " + number(1e9 / widest) + " ns, but the response lasts " +
-                                  number(duration * 1e9) + " ns");
+                                  " resolve only " + four_digits(1e9 / widest) + " ns, but the response lasts " +
+                                  four_digits(duration * 1e9) + " ns");
 }
 
 // The phase's mean slope misleads when the phase turns fast where the
@@ -234,8 +227,8 @@ void check_delay_against_peak(const std::vector<double> &samples, double sample_
     const double peak_time = static_cast<double>(peak) * sample_interval;
     if (peak_time >= result.main_delay - margin)
         return;
-    result.warnings.push_back("the phase's mean slope gives a delay of " + number(result.main_delay * 1e9) +
-                              " ns, but the response peaks at " + number(peak_time * 1e9) +
+    result.warnings.push_back("the phase's mean slope gives a delay of " + four_digits(result.main_delay * 1e9) +
+                              " ns, but the response peaks at " + four_digits(peak_time * 1e9) +
                               " ns: the peak's time is taken as the main delay");
     result.main_delay = peak_time;
 }
@@ -267,13 +260,13 @@ void keep_causal_part(const std::vector<double> &samples, const FrequencyRespons
     }
     result.noncausal_fraction = total > 0.0 ? early / total : 0.0;
     if (result.noncausal_fraction > 0.01)
-        result.warnings.push_back("non-causal: " + number(100.0 * result.noncausal_fraction) +
+        result.warnings.push_back("non-causal: " + four_digits(100.0 * result.noncausal_fraction) +
                                   " % of the energy arrives " +
                                   (starts_at_once ? std::string("before time 0")
-                                                  : "ahead of the main delay " + number(result.main_delay * 1e9) + " ns") +
+                                                  : "ahead of the main delay " + four_digits(result.main_delay * 1e9) + " ns") +
                                   " (" + path.description + ")");
     if (result.main_delay > static_cast<double>(options.length) * dt)
-        result.warnings.push_back("the main delay " + number(result.main_delay * 1e9) +
+        result.warnings.push_back("the main delay " + four_digits(result.main_delay * 1e9) +
                                   " ns is longer than the response kept");
     result.impulse.assign(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(options.length));
     if (starts_at_once) {
@@ -311,12 +304,12 @@ void trim_decayed_tail(ImpulseResponse &result, double sample_interval)
     const size_t computed = h.size();
     const double window = static_cast<double>(computed) * sample_interval;
     result.impulse.resize(keep);
-    result.assumptions.push_back("response kept for " + number(static_cast<double>(keep) * sample_interval * 1e9) +
-                                 " ns of the " + number(window * 1e9) + " ns computed: until all but " +
-                                 number(tail_energy) + " of its energy has arrived and its step stays within " +
-                                 number(100.0 * tail_area) + " % of its final value");
+    result.assumptions.push_back("response kept for " + four_digits(static_cast<double>(keep) * sample_interval * 1e9) +
+                                 " ns of the " + four_digits(window * 1e9) + " ns computed: until all but " +
+                                 four_digits(tail_energy) + " of its energy has arrived and its step stays within " +
+                                 four_digits(100.0 * tail_area) + " % of its final value");
     if (keep == computed)
-        result.warnings.push_back("the response has not died away within the " + number(window * 1e9) +
+        result.warnings.push_back("the response has not died away within the " + four_digits(window * 1e9) +
                                   " ns computed: it is cut there");
 }
 
@@ -336,13 +329,13 @@ void keep_dc_gain(ImpulseResponse &result)
     const double offset = lost / static_cast<double>(result.impulse.size());
     for (double &value : result.impulse)
         value += offset;
-    result.assumptions.push_back("area outside the kept response restored evenly: " + number(lost));
+    result.assumptions.push_back("area outside the kept response restored evenly: " + four_digits(lost));
     // Judged against the larger of the gain and the step response's peak, so
     // that a path without gain at 0 Hz (crosstalk) is judged by its own size.
     const double scale = std::max(std::abs(result.dc_gain), largest_step);
     if (std::abs(lost) > 0.01 * scale)
-        result.warnings.push_back("the response kept settles at " + number(area) + " instead of the gain at 0 Hz " +
-                                  number(result.dc_gain) + " (" + number(100.0 * std::abs(lost) / scale) +
+        result.warnings.push_back("the response kept settles at " + four_digits(area) + " instead of the gain at 0 Hz " +
+                                  four_digits(result.dc_gain) + " (" + four_digits(100.0 * std::abs(lost) / scale) +
                                   " % of its largest step); is the response longer than the length kept?");
 }
 
@@ -369,7 +362,7 @@ ImpulseResponse impulse_response(const FrequencyResponse &path, const ImpulseOpt
     result.main_delay = (data.phases[first] - data.phases.back()) /
                         (2.0 * pi * (data.frequencies.back() - data.frequencies[first]));
 
-    result.assumptions.push_back("main delay " + number(result.main_delay * 1e9) + " ns (the phase's mean slope)");
+    result.assumptions.push_back("main delay " + four_digits(result.main_delay * 1e9) + " ns (the phase's mean slope)");
     size_t size = 64;
     while (size < 2 * options.length)
         size *= 2;

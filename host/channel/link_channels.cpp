@@ -2,9 +2,9 @@
 #include "channel/link_channels.h"
 
 #include "base/host_error.h"
+#include "base/text.h"
 #include "channel/touchstone.h"
 
-#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -25,9 +25,7 @@ TouchstoneChoice crosstalk_choice(const TouchstoneChoice &through)
 
 std::string ohms_text(double ohms)
 {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, ohms, std::chars_format::general, 4).ptr;
-    return std::string(text, end) + " ohm";
+    return four_digits(ohms) + " ohm";
 }
 
 // The through channel between the analog ends: a Touchstone file's whole

@@ -4,11 +4,11 @@
 #include "channel/touchstone_channel.h"
 
 #include "base/host_error.h"
+#include "base/text.h"
 #include "channel/touchstone.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <utility>
 
@@ -23,20 +23,13 @@ constexpr double kLongestWindow = 1e-6; // seconds
 // What the lead-in cut may drop of the response's energy.
 constexpr double kLeadInEnergy = 1e-5;
 
-std::string number(double value)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4);
-    return std::string(text, result.ptr);
-}
-
 // In the unit that suits it: data may end at 20 Hz or at 50 GHz.
 std::string frequency_text(double frequency)
 {
     for (const auto &[scale, unit] : {std::pair{1e9, " GHz"}, std::pair{1e6, " MHz"}, std::pair{1e3, " kHz"}})
         if (frequency >= scale)
-            return number(frequency / scale) + unit;
-    return number(frequency) + " Hz";
+            return four_digits(frequency / scale) + unit;
+    return four_digits(frequency) + " Hz";
 }
 
 std::string lower_extension(const std::string &path)
@@ -118,10 +111,10 @@ long lead_in(const ImpulseResponse &response, double sample_interval, double bit
         ++drop;
     }
     if (drop < wanted)
-        notes.push_back("lead-in cut at " + number(static_cast<double>(drop) * sample_interval * 1e9) +
+        notes.push_back("lead-in cut at " + four_digits(static_cast<double>(drop) * sample_interval * 1e9) +
                         " ns instead of the main delay less one bit (" +
-                        number(static_cast<double>(wanted) * sample_interval * 1e9) +
-                        " ns), which would drop more than " + number(100.0 * kLeadInEnergy) +
+                        four_digits(static_cast<double>(wanted) * sample_interval * 1e9) +
+                        " ns), which would drop more than " + four_digits(100.0 * kLeadInEnergy) +
                         " % of the response's energy");
     return static_cast<long>(drop);
 }
@@ -174,7 +167,7 @@ std::string numbering_check(const SParameters &network, const TouchstoneChoice &
     if (!(theirs > 2.0 * ours))
         return "";
     return through.description + " carries " +
-           (ours > 0.0 ? number(10.0 * std::log10(theirs / ours)) + " dB" : std::string("infinitely")) +
+           (ours > 0.0 ? four_digits(10.0 * std::log10(theirs / ours)) + " dB" : std::string("infinitely")) +
            " less power than " + other.description + ": the data suggest " +
            (adjacent ? "halves numbering (1->3, 2->4: --port-numbering halves)"
                      : "adjacent numbering (1->2, 3->4: --port-numbering adjacent)");

@@ -1,8 +1,9 @@
 // The probes' shared pieces: results, figures, curves and AMI_Init calls.
 #include "check/check_probes.h"
 
+#include "base/text.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <stdexcept>
 
@@ -29,9 +30,7 @@ CheckResult measured(const std::string &name, CheckStatus status, double figure,
 
 std::string number(double value)
 {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4).ptr;
-    return std::string(text, end);
+    return four_digits(value);
 }
 
 CheckCurve curve(const std::string &label, const Timing &timing, const std::vector<double> &values)

@@ -5,9 +5,9 @@
 #include "ibis/linear_buffer.h"
 
 #include "base/host_error.h"
+#include "base/text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -18,12 +18,9 @@ namespace ami_host {
 
 namespace {
 
-// Four significant digits in C notation, whatever the locale.
 std::string number_text(double value, const char *unit)
 {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4).ptr;
-    return std::string(text, end) + " " + unit;
+    return four_digits(value) + " " + unit;
 }
 
 const char *corner_name(Corner corner)
