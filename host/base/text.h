@@ -28,6 +28,14 @@ inline bool read_number(const std::string &text, double &out)
     return !text.empty() && error == std::errc() && stop == end && std::isfinite(out);
 }
 
+// `text` in lower case (ASCII letters only, whatever the locale).
+inline std::string lowercase(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 // `value` to four significant digits in C notation, whatever the locale:
 // the figures of the host's messages.
 inline std::string four_digits(double value)

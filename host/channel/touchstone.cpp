@@ -6,6 +6,7 @@
 #include "channel/touchstone.h"
 
 #include "base/host_error.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,13 +23,6 @@ namespace {
 
 enum class ValueFormat { MagnitudeAngle, DecibelAngle, RealImaginary };
 enum class MatrixFormat { Full, Lower, Upper };
-
-std::string lower(std::string text)
-{
-    for (char &c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::vector<std::string> split_words(const std::string &line)
 {
@@ -56,7 +50,7 @@ std::optional<double> parse_number(const std::string &word)
 // The port count that a name ending in ".s<N>p" announces, or 0.
 int ports_from_extension(const std::string &name)
 {
-    const std::string lowered = lower(name);
+    const std::string lowered = lowercase(name);
     const size_t dot = lowered.rfind('.');
     if (dot == std::string::npos || lowered.size() < dot + 4 || lowered[dot + 1] != 's' || lowered.back() != 'p')
         return 0;
@@ -120,7 +114,7 @@ private:
             return;
         line.erase(0, first);
         if (in_information_) {
-            if (lower(line).starts_with("[end information]"))
+            if (lowercase(line).starts_with("[end information]"))
                 in_information_ = false;
             return;
         }
@@ -136,7 +130,7 @@ private:
 
     void notice_comment(const std::string &comment)
     {
-        const std::string text = lower(comment);
+        const std::string text = lowercase(comment);
         if (!port_impedance_note_ && text.find("port impedance") != std::string::npos) {
             port_impedance_note_ = true;
             network_.notes.push_back("comments list port impedances per frequency: they are ignored and the "
@@ -151,7 +145,7 @@ private:
         option_seen_ = true;
         const auto words = split_words(text);
         for (size_t i = 0; i < words.size(); ++i) {
-            const std::string word = lower(words[i]);
+            const std::string word = lowercase(words[i]);
             if (word == "hz" || word == "khz" || word == "mhz" || word == "ghz")
                 frequency_unit_ = word == "hz" ? 1.0 : word == "khz" ? 1e3 : word == "mhz" ? 1e6 : 1e9;
             else if (word == "s")
@@ -188,7 +182,7 @@ private:
         const size_t close = line.find(']');
         if (close == std::string::npos)
             fail("unterminated keyword '" + line + "'");
-        const std::string keyword = lower(line.substr(1, close - 1));
+        const std::string keyword = lowercase(line.substr(1, close - 1));
         const std::string argument = line.substr(close + 1);
         const auto words = split_words(argument);
         if (version_ == 1 && keyword != "version")
@@ -204,7 +198,7 @@ private:
         } else if (keyword == "number of ports") {
             declared_ports_ = integer_argument(words, keyword);
         } else if (keyword == "two-port data order") {
-            const std::string order = words.empty() ? "" : lower(words[0]);
+            const std::string order = words.empty() ? "" : lowercase(words[0]);
             if (order != "12_21" && order != "21_12")
                 fail("[Two-Port Data Order] must be 12_21 or 21_12");
             two_port_order_21_12_ = order == "21_12";
@@ -218,7 +212,7 @@ private:
             reading_reference_ = true;
             take_reference(words);
         } else if (keyword == "matrix format") {
-            const std::string format = words.empty() ? "" : lower(words[0]);
+            const std::string format = words.empty() ? "" : lowercase(words[0]);
             if (format != "full" && format != "lower" && format != "upper")
                 fail("[Matrix Format] must be Full, Lower or Upper");
             matrix_format_ = format == "full" ? MatrixFormat::Full

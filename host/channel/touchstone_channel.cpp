@@ -38,10 +38,7 @@ std::string lower_extension(const std::string &path)
     const size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return "";
-    std::string extension = path.substr(dot + 1);
-    for (char &c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
+    return lowercase(path.substr(dot + 1));
 }
 
 // The samples of the window computed: what the data's coarsest frequency

@@ -2,8 +2,9 @@
 // string and of AMI_Init.
 #include "check/check_probes.h"
 
+#include "base/text.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -42,14 +43,6 @@ std::string one_line(const std::string &message)
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     return line.size() > 160 ? line.substr(0, 157) + "..." : line;
-}
-
-std::string lowercase(const std::string &text)
-{
-    std::string lower;
-    for (char ch : text)
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return lower;
 }
 
 // Whether a model's message speaks of a value it was given: it names the

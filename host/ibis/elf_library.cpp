@@ -4,11 +4,11 @@
 #include "ibis/elf_library.h"
 
 #include "base/host_error.h"
+#include "base/text.h"
 
 #include <elf.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -118,9 +118,7 @@ std::string host_platform()
 
 bool platform_matches(const std::string &platform, int bits)
 {
-    std::string lower = platform;
-    for (char &c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = lowercase(platform);
     const std::string tail = "_" + std::to_string(bits);
     return lower.rfind("linux", 0) == 0 && lower.size() > tail.size() &&
            lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;

@@ -20,16 +20,9 @@ namespace ami_host {
 
 namespace {
 
-std::string lower(std::string text)
-{
-    for (char &c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool same_name(const std::string &a, const std::string &b)
 {
-    return lower(a) == lower(b);
+    return lowercase(a) == lowercase(b);
 }
 
 std::vector<std::string> words_of(const std::string &text)
@@ -45,7 +38,7 @@ std::vector<std::string> words_of(const std::string &text)
 std::string keyword_name(const std::string &text)
 {
     std::string name;
-    for (const std::string &word : words_of(lower(text))) {
+    for (const std::string &word : words_of(lowercase(text))) {
         std::string spaced = word;
         std::replace(spaced.begin(), spaced.end(), '_', ' ');
         name += (name.empty() ? "" : " ") + trim(spaced);
@@ -108,7 +101,7 @@ private:
         v.line = line_;
         v.values.fill(number(words[first], what));
         for (size_t k = 1; k < count; ++k)
-            if (lower(words[first + k]) != "na")
+            if (lowercase(words[first + k]) != "na")
                 v.values[k] = number(words[first + k], what);
         return v;
     }
@@ -121,7 +114,7 @@ private:
         if (!stripped.empty() && stripped[0] == '[' && close != std::string::npos &&
             keyword_name(stripped.substr(1, close - 1)) == "comment char") {
             const std::vector<std::string> words = words_of(stripped.substr(close + 1));
-            if (words.empty() || words[0].size() != 6 || lower(words[0].substr(1)) != "_char")
+            if (words.empty() || words[0].size() != 6 || lowercase(words[0].substr(1)) != "_char")
                 fail("[Comment Char] takes a character followed by _char, e.g. #_char");
             comment_ = words[0][0];
             return;
@@ -196,7 +189,7 @@ private:
             section_ = Section::Package;
         } else if (name == "pin") {
             component(name);
-            pin_columns_ = words_of(lower(args));
+            pin_columns_ = words_of(lowercase(args));
             section_ = Section::Pin;
         } else if (name == "diff pin") {
             component(name);
@@ -271,7 +264,7 @@ private:
             section_ = Section::None;
             break;
         case Section::Algorithmic:
-            if (lower(w[0]) == "executable") {
+            if (lowercase(w[0]) == "executable") {
                 if (w.size() != 4)
                     fail("an Executable line names a platform, a library and an .ami file");
                 model_->executables.push_back({w[1], w[2], w[3], line_});
@@ -284,7 +277,7 @@ private:
 
     void package_row(const std::vector<std::string> &w)
     {
-        const std::string name = lower(w[0]);
+        const std::string name = lowercase(w[0]);
         CornerValues *target = name == "r_pkg" ? &component_->r_pkg
                                : name == "l_pkg" ? &component_->l_pkg
                                : name == "c_pkg" ? &component_->c_pkg
@@ -306,7 +299,7 @@ private:
                                    : column == "l_pin" ? &pin.l_pin
                                    : column == "c_pin" ? &pin.c_pin
                                                        : nullptr;
-            if (target != nullptr && lower(w[k]) != "na")
+            if (target != nullptr && lowercase(w[k]) != "na")
                 *target = corner_values({w[k]}, 0, pin_columns_[k - 1]);
         }
         component_->pins.push_back(pin);
@@ -320,7 +313,7 @@ private:
                 w.push_back(word);
         if (w.empty())
             return; // a line of '=' alone says nothing
-        const std::string name = lower(w[0]);
+        const std::string name = lowercase(w[0]);
         if (name == "model_type") {
             if (w.size() < 2)
                 fail("Model_type names no type");
@@ -394,7 +387,7 @@ private:
 
     void check_pin_model(const IbisPin &pin) const
     {
-        const std::string name = lower(pin.model);
+        const std::string name = lowercase(pin.model);
         if (name == "power" || name == "gnd" || name == "nc" || name == "nomodel")
             return;
         if (file_.model(pin.model) == nullptr && file_.selector(pin.model) == nullptr)
@@ -407,14 +400,14 @@ private:
 
 bool IbisModel::drives() const
 {
-    const std::string t = lower(type);
+    const std::string t = lowercase(type);
     return t.find("output") != std::string::npos || t.find("i/o") != std::string::npos ||
            t.find("3-state") != std::string::npos;
 }
 
 bool IbisModel::receives() const
 {
-    const std::string t = lower(type);
+    const std::string t = lowercase(type);
     return t.find("input") != std::string::npos || t.find("i/o") != std::string::npos;
 }
 
