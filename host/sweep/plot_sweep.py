@@ -17,6 +17,7 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
+from sweep_view import heatmap_plan  # noqa: E402
 
 
 def load(folder):
@@ -31,33 +32,13 @@ def value_of(point, metric):
     return float("nan") if v is None else v
 
 
-def goodness(point, metric):
-    """The metric signed so that larger is better: fewer bit errors are."""
-    v = value_of(point, metric)
-    return -v if metric.endswith("bit_errors") else v
-
-
-def importance(points, axis, metric):
-    """The spread of the metric's mean over the axis's values."""
-    means = []
-    for value in axis["values"]:
-        vs = [value_of(p, metric) for p in points if p["settings"][axis["name"]] == value]
-        vs = [v for v in vs if np.isfinite(v)]
-        if vs:
-            means.append(np.mean(vs))
-    return max(means) - min(means) if len(means) > 1 else 0.0
-
-
 def draw(header, points, channel, metric, path):
     axes = header["axes"]
-    finite = [p for p in points if np.isfinite(value_of(p, metric))]
-    if not axes or not finite:
+    plan = heatmap_plan(axes, points, metric)
+    if plan is None:
         return False
-    best = max(finite, key=lambda p: goodness(p, metric))
-    ranked = sorted(axes, key=lambda a: -importance(points, a, metric))[:2]
+    best, ranked, held = plan
     shown = {a["name"] for a in ranked}
-    held = [p for p in points
-            if all(p["settings"][a["name"]] == best["settings"][a["name"]] for a in axes if a["name"] not in shown)]
     fig, ax = plt.subplots(figsize=(7, 5))
     x = ranked[0]
     if len(ranked) == 1:

@@ -12,10 +12,10 @@ or folders).
 """
 import argparse
 import json
-import math
 import os
 
 from html_page import FAILED, card, esc, figure_value, fmt, heatmap, key_value_table, page, table, write_page
+from sweep_view import goodness, heatmap_plan, metric_of
 
 BEST_ROWS = 5
 ALL_POINTS_SHOWN = 400  # larger tables are left to sweep.csv
@@ -31,17 +31,6 @@ def read_results(path):
     return header, points
 
 
-def metric_of(point, metric):
-    value = point.get("metrics", {}).get(metric)
-    return None if value is None or not math.isfinite(value) else value
-
-
-def goodness(point, metric):
-    """The metric signed so that larger is better: fewer bit errors are."""
-    value = metric_of(point, metric)
-    return -value if metric.endswith("bit_errors") else value
-
-
 def metric_text(metric, value):
     unit = UNITS.get(metric, "")
     pattern = "%.0f" if metric == "td_bit_errors" else "%.3f" if unit == "UI" else "%.4g"
@@ -53,27 +42,13 @@ def metric_cell(point, metric):
     return figure_value(f"points.{point['index']}.metrics.{metric}", value, metric_text(metric, value))
 
 
-def importance(points, axis, metric):
-    """How far the metric's mean moves over the axis's values."""
-    means = []
-    for value in axis["values"]:
-        values = [metric_of(p, metric) for p in points if p["settings"][axis["name"]] == value]
-        values = [v for v in values if v is not None]
-        if values:
-            means.append(sum(values) / len(values))
-    return max(means) - min(means) if len(means) > 1 else 0.0
-
-
 def channel_heatmap(header, points, channel, metric):
     axes = header["axes"]
-    finite = [p for p in points if metric_of(p, metric) is not None]
-    if not axes or not finite:
+    plan = heatmap_plan(axes, points, metric)
+    if plan is None:
         return ""
-    best = max(finite, key=lambda p: goodness(p, metric))
-    shown = sorted(axes, key=lambda a: -importance(points, a, metric))[:2]
+    best, shown, held = plan
     names = {a["name"] for a in shown}
-    held = [p for p in points
-            if all(p["settings"][a["name"]] == best["settings"][a["name"]] for a in axes if a["name"] not in names)]
     x = shown[0]
     y = shown[1] if len(shown) > 1 else {"name": "", "values": [""]}
     grid = [[None] * len(x["values"]) for _ in y["values"]]
